@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/BatchDriver.h"
+
+namespace tavirlen {
+
+// Mode i: integer linear programming on the MIP solver.
+BatchMode ilpMode();
+
+} // namespace tavirlen

@@ -1,0 +1,10 @@
+#include "locusdp/LocusDP.h"
+
+namespace tavirlen {
+
+BatchMode locusDPMode()
+{
+    return BatchMode();
+}
+
+} // namespace tavirlen

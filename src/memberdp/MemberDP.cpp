@@ -1,0 +1,12 @@
+#include "memberdp/MemberDP.h"
+
+namespace tavirlen {
+
+BatchMode memberDPMode()
+{
+    BatchMode mode;
+    mode.keepsSummary = true;
+    return mode;
+}
+
+} // namespace tavirlen

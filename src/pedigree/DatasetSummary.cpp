@@ -1,0 +1,147 @@
+#include "pedigree/DatasetSummary.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavirlen {
+
+Pedigree& DatasetSummary::addPedigree(std::unique_ptr<Pedigree> owned)
+{
+    Pedigree& p = *owned;
+    bool first = pedigrees.empty();
+    pedigrees.emplace(p.familyId, std::move(owned));
+    p.datasetSummary = this;
+    individualCount += p.memberCount;
+    missingAlleleCount += p.missingAlleleCount;
+    if (first) {
+        locusCount = p.locusCount;
+        alleleCounts.assign(static_cast<std::size_t>(std::max(locusCount, 0)), {});
+        heterozygousCounts.assign(static_cast<std::size_t>(std::max(locusCount, 0)), 0);
+    }
+
+    for (const auto& [id, m] : p.members) {
+        if (!m.isFounder()) {
+            const Individual* father = p.member(m.fatherId);
+            const Individual* mother = p.member(m.motherId);
+            if (!father || !mother) continue;
+            for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
+                if (k >= father->genotypes.size() || k >= mother->genotypes.size()) break;
+                const GenotypeRecord& f = father->genotypes[k];
+                const GenotypeRecord& mo = mother->genotypes[k];
+                if (!m.orderByParents(f.allele1, f.allele2, mo.allele1, mo.allele2, static_cast<int>(k)).ok)
+                    ++freeLocusCount;
+            }
+            continue;
+        }
+        ++founderCount;
+        for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
+            const GenotypeRecord& g = m.genotypes[k];
+            bool heterozygous = g.allele1 != g.allele2 && g.allele1 >= 1 && g.allele2 >= 1;
+            // A family with more loci than the first one adds what fits the
+            // per-locus tables; its phase freedom still counts in full.
+            if (k < alleleCounts.size()) {
+                ++alleleCounts[k][g.allele1];
+                ++alleleCounts[k][g.allele2];
+                if (heterozygous) ++heterozygousCounts[k];
+            }
+            if (heterozygous) ++freeLocusCount;
+        }
+        --freeLocusCount;
+    }
+    return p;
+}
+
+void DatasetSummary::countFounderHaplotypes()
+{
+    for (const auto& [familyId, p] : pedigrees) {
+        for (const auto& [id, m] : p->members) {
+            if (!m.isFounder()) continue;
+            std::string first;
+            std::string second;
+            for (const GenotypeRecord& g : m.genotypes) {
+                first += std::to_string(g.allele1);
+                second += std::to_string(g.allele2);
+            }
+            ++haplotypeCounts[first];
+            ++haplotypeCounts[second];
+        }
+    }
+}
+
+void DatasetSummary::computeLikelihoods()
+{
+    if (likelihoodSkipped) return;
+    log10AlleleFrequencies.assign(alleleCounts.size(), {});
+    for (std::size_t k = 0; k < alleleCounts.size(); ++k)
+        for (const auto& [allele, count] : alleleCounts[k])
+            log10AlleleFrequencies[k][allele] = std::log10(count * 0.5 / founderCount);
+    log10Theta.clear();
+    log10OneMinusTheta.clear();
+    for (float theta : markerDistances) {
+        log10Theta.push_back(std::log10(static_cast<double>(theta)));
+        log10OneMinusTheta.push_back(std::log10(1.0 - static_cast<double>(theta)));
+    }
+    for (auto& [familyId, p] : pedigrees) p->log10Likelihood = static_cast<float>(log10Likelihood(*p));
+}
+
+double DatasetSummary::log10Likelihood(Pedigree& p)
+{
+    double likelihood = 0.0;
+    for (const auto& [id, m] : p.members) {
+        // Loci beyond what this member, the frequency tables or the interval
+        // list hold contribute nothing rather than being read out of range.
+        std::size_t loci = std::min(m.genotypes.size(), static_cast<std::size_t>(std::max(locusCount, 0)));
+        if (m.isFounder()) {
+            for (std::size_t k = 0; k < loci && k < log10AlleleFrequencies.size(); ++k) {
+                likelihood += log10AlleleFrequencies[k][m.genotypes[k].allele1];
+                likelihood += log10AlleleFrequencies[k][m.genotypes[k].allele2];
+            }
+            continue;
+        }
+        for (int side = 0; side < 2; ++side) {
+            likelihood += std::log10(0.5);
+            if (loci == 0) continue;
+            int previous = m.genotypes[0].source(side);
+            for (std::size_t k = 1; k < loci && k - 1 < log10Theta.size(); ++k) {
+                int source = m.genotypes[k].source(side);
+                if (source == previous) {
+                    likelihood += log10OneMinusTheta[k - 1];
+                } else {
+                    likelihood += log10Theta[k - 1];
+                    previous = source;
+                }
+            }
+        }
+    }
+    return likelihood;
+}
+
+bool DatasetSummary::writeStatistics(std::ostream& res) const
+{
+    res << "Missing rate: "
+        << missingAlleleCount * 0.5 / (static_cast<double>(locusCount) * individualCount) << "\n\n";
+    res << "PedigreeID\tLog10(likelihood)\n";
+    for (const auto& [familyId, p] : pedigrees) res << familyId << "\t" << p->log10Likelihood << "\n";
+    res << "\nHaplotype\tFrequency\n";
+    for (const auto& [text, count] : haplotypeCounts)
+        res << text << "\t" << count / (2.0 * founderCount) << "\n";
+    return true;
+}
+
+bool DatasetSummary::writeLocusStatistics(std::ostream& res) const
+{
+    res.precision(5);
+    res << "Total Number of Founders\t" << founderCount << ";\t"
+        << "Total Number of Loci\t" << locusCount << ";\t"
+        << "Total Number of Free Loci\t" << freeLocusCount << "\n";
+    res << "Locus #\tAllele1\tFre\tAllele2\tFre\t...\tHeterozygousity\n";
+    for (std::size_t k = 0; k < alleleCounts.size(); ++k) {
+        res << k << "\t";
+        for (const auto& [allele, count] : alleleCounts[k])
+            res << allele << "\t" << count * 0.5 / founderCount << "\t";
+        res << static_cast<double>(heterozygousCounts[k]) / founderCount << "\n";
+    }
+    return true;
+}
+
+} // namespace tavirlen

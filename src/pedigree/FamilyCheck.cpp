@@ -1,0 +1,89 @@
+#include "pedigree/FamilyCheck.h"
+
+#include <map>
+
+namespace tavirlen {
+
+namespace {
+
+std::string individual(int id)
+{
+    return "individual " + std::to_string(id);
+}
+
+// Depth-first search over the parent links; returns an id on a cycle or 0.
+int findCycle(const Pedigree& pedigree)
+{
+    enum Mark { unseen, open, done };
+    std::map<int, Mark> marks;
+    for (const auto& [startId, start] : pedigree.members) {
+        if (marks[startId] != unseen) continue;
+        // Explicit stack of (id, next parent side) so deep pedigrees cannot
+        // exhaust the call stack.
+        std::vector<std::pair<int, int>> stack{{startId, 0}};
+        marks[startId] = open;
+        while (!stack.empty()) {
+            auto& [id, side] = stack.back();
+            if (side == 2) {
+                marks[id] = done;
+                stack.pop_back();
+                continue;
+            }
+            int parentId = pedigree.member(id)->parentId(side++);
+            if (parentId == 0 || !pedigree.member(parentId)) continue;
+            Mark& mark = marks[parentId];
+            if (mark == open) return parentId;
+            if (mark == unseen) {
+                mark = open;
+                stack.push_back({parentId, 0});
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<std::string> checkFamily(const Pedigree& pedigree)
+{
+    if (!pedigree.readProblem.empty()) return pedigree.readProblem;
+
+    const Individual* reference = nullptr;
+    for (const auto& [id, m] : pedigree.members) {
+        if (id <= 0) return "individual id " + std::to_string(id) + " is not a valid id (0 means no parent)";
+        if (!reference) reference = &m;
+        if (m.genotypes.size() != reference->genotypes.size())
+            return individual(reference->individualId) + " has "
+                + std::to_string(reference->genotypes.size()) + " loci but " + individual(id)
+                + " has " + std::to_string(m.genotypes.size());
+    }
+
+    std::map<int, std::pair<int, int>> roles; // parent id -> (a child as father, a child as mother)
+    for (const auto& [id, m] : pedigree.members) {
+        if ((m.fatherId == 0) != (m.motherId == 0))
+            return individual(id) + " has only one parent given";
+        if (m.isFounder()) continue;
+        if (!pedigree.member(m.fatherId))
+            return individual(id) + " has father " + std::to_string(m.fatherId)
+                + ", who is not in the family";
+        if (!pedigree.member(m.motherId))
+            return individual(id) + " has mother " + std::to_string(m.motherId)
+                + ", who is not in the family";
+        if (m.fatherId == m.motherId)
+            return individual(id) + " has " + std::to_string(m.fatherId) + " as both father and mother";
+        auto& asFather = roles[m.fatherId];
+        auto& asMother = roles[m.motherId];
+        if (asFather.first == 0) asFather.first = id;
+        if (asMother.second == 0) asMother.second = id;
+    }
+    for (const auto& [parentId, role] : roles)
+        if (role.first != 0 && role.second != 0)
+            return individual(parentId) + " is the father of " + std::to_string(role.first)
+                + " and the mother of " + std::to_string(role.second);
+
+    if (int id = findCycle(pedigree))
+        return "parent links form a cycle through " + individual(id);
+    return std::nullopt;
+}
+
+} // namespace tavirlen

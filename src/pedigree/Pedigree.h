@@ -1,0 +1,71 @@
+#pragma once
+
+#include "pedigree/Individual.h"
+
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tavirlen {
+
+class DatasetSummary;
+
+// One family. Owns its members, keyed and always visited in ascending id.
+class Pedigree {
+public:
+    // Records startClock and restarts the member-index counter at 0.
+    explicit Pedigree(int familyId);
+
+    int familyId = 0;
+    std::map<int, Individual> members;
+    int memberCount = 0;
+    int founderCount = 0;
+    int locusCount = 0;
+    std::vector<int> processingOrder;
+    std::set<int> visitedIds;
+    std::vector<int> locusWork;
+    int recombinantCount = 0;
+    int missingAlleleCount = 0;
+    float log10Likelihood = 1.0f;
+    DatasetSummary* datasetSummary = nullptr;
+    long startClock = 0;
+    long endClock = 0;
+
+    // Block extension working state.
+    int seedId = 0;
+    int blockStart = 0;
+    int blockLength = 0;
+    std::deque<int> cleanQueue;
+    std::deque<int> recombinantQueue;
+
+    // Integer programming working state.
+    std::vector<std::set<int>> observedAlleles;
+    std::vector<float> markerWeights;
+
+    // The first problem the reader met in this family's lines (a line with too
+    // few fields, a number that overflows); empty when the lines were sound.
+    std::string readProblem;
+
+    Individual* member(int id);
+    const Individual* member(int id) const;
+
+    // Preparation (Preparation.cpp).
+    void finalise();
+    bool prepare();
+    bool checkMendel();
+
+    // Result files (ResultWriters.cpp).
+    bool writeDat(std::ostream& dat) const;
+    bool writeRes(std::ostream& res);
+    bool writeOut(std::FILE* out) const;
+
+    // Files a member into cleanQueue when it shows no change of source on
+    // either side, else into recombinantQueue.
+    void fileMember(int id);
+};
+
+} // namespace tavirlen

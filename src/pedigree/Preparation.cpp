@@ -1,0 +1,162 @@
+#include "pedigree/Preparation.h"
+
+#include "pedigree/Pedigree.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace tavirlen {
+
+void Pedigree::finalise()
+{
+    memberCount = static_cast<int>(members.size());
+    for (const auto& [id, m] : members) locusCount = static_cast<int>(m.genotypes.size());
+}
+
+namespace {
+
+// The lowest-id member not yet placed that is a founder or whose parents are
+// both placed; -1 when none qualifies.
+int nextMember(const Pedigree& pedigree)
+{
+    const std::set<int>& placed = pedigree.visitedIds;
+    for (const auto& [id, m] : pedigree.members) {
+        if (placed.count(id)) continue;
+        bool founder = m.fatherId == 0 && m.motherId == 0;
+        bool parentsPlaced = m.fatherId > 0 && placed.count(m.fatherId) && m.motherId >= 1
+            && placed.count(m.motherId);
+        if (founder || parentsPlaced) return id;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool Pedigree::prepare()
+{
+    memberCount = static_cast<int>(members.size());
+    for (auto& [id, m] : members) {
+        Individual* father = m.fatherId != 0 ? member(m.fatherId) : nullptr;
+        Individual* mother = m.motherId != 0 ? member(m.motherId) : nullptr;
+        if (father) father->childIds.push_back(id);
+        if (mother) mother->childIds.push_back(id);
+        if (father && mother) {
+            father->mateId = m.motherId;
+            mother->mateId = m.fatherId;
+        }
+        if (m.fatherId == 0 && m.motherId == 0) ++founderCount;
+    }
+    for (auto& [id, m] : members) {
+        if (m.childIds.empty()) continue;
+        const Individual* firstChild = member(m.childIds.front());
+        m.sex = firstChild->fatherId == id ? 1 : 2;
+    }
+    locusWork.assign(static_cast<std::size_t>(locusCount), 0);
+
+    processingOrder.assign(static_cast<std::size_t>(memberCount), -1);
+    visitedIds.clear();
+    for (int i = 0; i < memberCount; ++i) {
+        int next = nextMember(*this);
+        processingOrder[static_cast<std::size_t>(i)] = next;
+        if (next != -1) visitedIds.insert(next);
+    }
+    visitedIds.clear();
+    return true;
+}
+
+bool trioConsistent(int p1a, int p1b, int p2a, int p2b, int ca, int cb)
+{
+    auto fits1 = [&](int x) { return x == p1a || x == p1b || p1a < 1 || p1b < 1; };
+    auto fits2 = [&](int x) { return x == p2a || x == p2b || p2a < 1 || p2b < 1; };
+    if (ca < 1 && cb < 1) return true;
+    if (ca < 1 || cb < 1) {
+        int typed = ca < 1 ? cb : ca;
+        if (fits1(typed) || fits2(typed)) return true;
+    }
+    return (fits1(ca) && fits2(cb)) || (fits1(cb) && fits2(ca));
+}
+
+bool Pedigree::checkMendel()
+{
+    visitedIds.clear();
+    bool error = false;
+    for (std::size_t i = 0; i < members.size() && i < processingOrder.size(); ++i) {
+        const Individual* p1 = member(processingOrder[i]);
+        if (!p1) continue;
+        for (int childId : p1->childIds) {
+            if (visitedIds.count(childId)) continue;
+            visitedIds.insert(childId);
+            const Individual* child = member(childId);
+            const Individual* p2 = child->fatherId != p1->individualId ? member(child->fatherId)
+                                                                        : member(child->motherId);
+            if (!p2) continue;
+            std::size_t loci = std::min({p1->genotypes.size(), p2->genotypes.size(),
+                                         child->genotypes.size()});
+            for (std::size_t k = 0; k < loci; ++k) {
+                const GenotypeRecord& a = p1->genotypes[k];
+                const GenotypeRecord& b = p2->genotypes[k];
+                const GenotypeRecord& c = child->genotypes[k];
+                if (trioConsistent(a.allele1, a.allele2, b.allele1, b.allele2, c.allele1, c.allele2))
+                    continue;
+                std::cout << "Mendel Error: parent 1: " << p1->individualId
+                          << "\tparent2:" << p2->individualId << "\tand child:" << childId << "\n"
+                          << "at Locus: " << k << " with genotyes: (" << a.allele1 << ","
+                          << a.allele2 << ")\t(" << b.allele1 << "," << b.allele2 << ")\t("
+                          << c.allele1 << "," << c.allele2 << ")\n";
+                error = true;
+            }
+        }
+    }
+    if (error) return false;
+    visitedIds.clear();
+    return true;
+}
+
+Individual::ParentalOrder Individual::orderByParents(int f1, int f2, int m1, int m2, int k) const
+{
+    ParentalOrder result;
+    if (f1 < 1 || f2 < 1 || m1 < 1 || m2 < 1) return result;
+    if (k < 0 || static_cast<std::size_t>(k) >= genotypes.size()) return result;
+    const GenotypeRecord& g = genotypes[static_cast<std::size_t>(k)];
+    int a = g.allele1;
+    int b = g.allele2;
+    if (a < 1 || b < 1) return result;
+    auto inF = [&](int x) { return x == f1 || x == f2; };
+    auto inM = [&](int x) { return x == m1 || x == m2; };
+    if (!((inF(a) && inM(b)) || (inF(b) && inM(a)))) {
+        std::cout << "Mendel errors\n";
+        return result;
+    }
+    result.ok = true;
+    if (f1 == f2) {
+        result.paternal = f1;
+        result.maternal = a == result.paternal ? b : a;
+        return result;
+    }
+    if (m1 == m2) {
+        result.maternal = m1;
+        result.paternal = a == result.maternal ? b : a;
+        return result;
+    }
+    if (a != b) {
+        if (!inF(a)) {
+            result.paternal = b;
+            result.maternal = a;
+            return result;
+        }
+        if (inM(a) && inF(b)) {
+            if (inM(b)) {
+                result.ok = false;
+                return result;
+            }
+            result.paternal = b;
+            result.maternal = a;
+            return result;
+        }
+    }
+    result.paternal = a;
+    result.maternal = b;
+    return result;
+}
+
+} // namespace tavirlen

@@ -1,0 +1,238 @@
+#include "phasing/Sources.h"
+
+#include <algorithm>
+
+namespace tavirlen {
+
+int sourceSummary(const Individual& member, int side)
+{
+    bool seen[2] = {false, false};
+    for (const GenotypeRecord& g : member.genotypes) {
+        int s = g.source(side);
+        if (s == 0 || s == 1) seen[s] = true;
+    }
+    if (seen[0] && seen[1]) return 2;
+    if (seen[0]) return 0;
+    if (seen[1]) return 1;
+    return -1;
+}
+
+std::pair<int, int> flankingSources(const Individual& member, int side, int locus)
+{
+    int previous = -1;
+    int next = -1;
+    int loci = static_cast<int>(member.genotypes.size());
+    for (int k = std::min(locus, loci) - 1; k >= 0; --k) {
+        int s = member.genotypes[static_cast<std::size_t>(k)].source(side);
+        if (s != -1) {
+            previous = s;
+            break;
+        }
+    }
+    for (int k = std::max(locus + 1, 0); k < loci; ++k) {
+        int s = member.genotypes[static_cast<std::size_t>(k)].source(side);
+        if (s != -1) {
+            next = s;
+            break;
+        }
+    }
+    return {previous, next};
+}
+
+int flankCode(const Individual& member, int side, int locus)
+{
+    auto [previous, next] = flankingSources(member, side, locus);
+    if (previous == 1 && next == 1) return 1;
+    if (previous == 0 && next == 0) return 0;
+    if (previous == 1 && next == 0) return 2;
+    if (previous == 1 && next == -1) return 3;
+    if (previous == -1 && next == 0) return 4;
+    if (previous == -1 && next == 1) return 5;
+    if (previous == 0 && next == -1) return 6;
+    if (previous == 0 && next == 1) return 7;
+    return -1;
+}
+
+namespace {
+
+bool carries(const GenotypeRecord& parent, int allele)
+{
+    return allele == parent.allele1 || allele == parent.allele2;
+}
+
+// Marks the founder's homozygous loci phased and fixes the arrangement of its
+// two haplotypes at one further locus. Returns the number of phased loci.
+int phaseFounder(Individual& founder)
+{
+    int fixing = -1;
+    bool afterHomozygous = false;
+    for (std::size_t k = 0; k < founder.genotypes.size(); ++k) {
+        GenotypeRecord& g = founder.genotypes[k];
+        if (g.homozygousTyped()) {
+            g.phased = true;
+            afterHomozygous = true;
+        } else if (afterHomozygous && fixing == -1) {
+            fixing = static_cast<int>(k);
+        }
+    }
+    if (fixing == -1 && !founder.genotypes.empty() && !founder.genotypes[0].homozygousTyped())
+        fixing = 0;
+    if (fixing != -1) founder.genotypes[static_cast<std::size_t>(fixing)].phased = true;
+    int count = 0;
+    for (const GenotypeRecord& g : founder.genotypes) count += g.phased ? 1 : 0;
+    return count;
+}
+
+// Sets the child's source on one side at locus k from the parent's phased
+// locus, carrying the last source over loci where the parent is homozygous.
+void setSourceFromParent(Individual& child, const Individual& parent, int side, std::size_t k,
+                         int& lastSource, bool& firstSource)
+{
+    GenotypeRecord& g = child.genotypes[k];
+    const GenotypeRecord& p = parent.genotypes[k];
+    if (!p.phased) {
+        lastSource = -1;
+        return;
+    }
+    if (p.homozygousTyped()) {
+        if (lastSource != -1) g.source(side) = lastSource;
+        return;
+    }
+    int allele = g.allele(side);
+    bool set = false;
+    if (allele == p.allele1 && allele != p.allele2) {
+        g.source(side) = 0;
+        set = true;
+    } else if (allele == p.allele2) {
+        g.source(side) = 1;
+        set = true;
+    }
+    lastSource = g.source(side);
+    if (set && firstSource) {
+        firstSource = false;
+        for (std::size_t j = k; j-- > 0;) {
+            if (!child.genotypes[j].phased || !parent.genotypes[j].phased) break;
+            child.genotypes[j].source(side) = g.source(side);
+        }
+    }
+}
+
+// Orders the non-founder's loci that its parents decide and sets sources.
+// Returns the number of phased loci.
+int phaseNonFounder(Individual& child, const Individual& father, const Individual& mother)
+{
+    int count = 0;
+    int lastSource[2] = {-1, -1};
+    bool firstSource[2] = {true, true};
+    std::size_t loci = std::min({child.genotypes.size(), father.genotypes.size(), mother.genotypes.size()});
+    for (std::size_t k = 0; k < loci; ++k) {
+        GenotypeRecord& g = child.genotypes[k];
+        const GenotypeRecord& f = father.genotypes[k];
+        const GenotypeRecord& m = mother.genotypes[k];
+        if (!g.homozygousTyped() && !g.phased) {
+            if (!carries(f, g.allele1)) {
+                std::swap(g.allele1, g.allele2);
+                g.phased = true;
+            } else if (carries(m, g.allele1)) {
+                if (!carries(m, g.allele2)) {
+                    std::swap(g.allele1, g.allele2);
+                    g.phased = true;
+                } else if (!carries(f, g.allele2)) {
+                    g.phased = true;
+                }
+            } else {
+                g.phased = true;
+            }
+        } else {
+            g.phased = true;
+        }
+        if (!g.phased) {
+            lastSource[0] = lastSource[1] = -1;
+            continue;
+        }
+        ++count;
+        setSourceFromParent(child, father, 0, k, lastSource[0], firstSource[0]);
+        setSourceFromParent(child, mother, 1, k, lastSource[1], firstSource[1]);
+    }
+    return count;
+}
+
+} // namespace
+
+bool phaseByMendel(Pedigree& pedigree)
+{
+    int best = 0;
+    bool first = true;
+    for (auto& [id, m] : pedigree.members) {
+        int count = 0;
+        if (m.isFounder()) {
+            count = phaseFounder(m);
+        } else {
+            const Individual* father = pedigree.member(m.fatherId);
+            const Individual* mother = pedigree.member(m.motherId);
+            if (father && mother) count = phaseNonFounder(m, *father, *mother);
+        }
+        if (count == pedigree.locusCount) {
+            pedigree.visitedIds.insert(id);
+            pedigree.fileMember(id);
+        }
+        if (first || count >= best) {
+            best = count;
+            first = false;
+            pedigree.seedId = id;
+            pedigree.blockLength = count;
+        }
+    }
+    return true;
+}
+
+void refreshSources(Pedigree& pedigree)
+{
+    for (auto& [id, m] : pedigree.members) {
+        if (m.isFounder()) continue;
+        for (int side = 0; side < 2; ++side) {
+            const Individual* parent = pedigree.member(m.parentId(side));
+            if (!parent) continue;
+            std::size_t loci = std::min(m.genotypes.size(), parent->genotypes.size());
+            for (std::size_t k = 0; k < loci; ++k) {
+                GenotypeRecord& g = m.genotypes[k];
+                const GenotypeRecord& p = parent->genotypes[k];
+                if (!g.phased || g.source(side) != -1 || !p.phased || p.homozygousTyped()) continue;
+                g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
+            }
+        }
+    }
+}
+
+bool countRecombinants(Pedigree& pedigree)
+{
+    pedigree.recombinantCount = 0;
+    refreshSources(pedigree);
+    for (auto& [id, m] : pedigree.members) {
+        if (m.isFounder()) continue;
+        for (int side = 0; side < 2; ++side) {
+            int last = -1;
+            for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
+                GenotypeRecord& g = m.genotypes[k];
+                int source = g.source(side);
+                if (last == -1) {
+                    if (source == -1) continue;
+                    last = source;
+                    // Phased loci before the first determined source take it.
+                    for (std::size_t j = 0; j < k; ++j) {
+                        GenotypeRecord& gap = m.genotypes[j];
+                        if (gap.phased && gap.source(side) == -1) gap.source(side) = last;
+                    }
+                } else if (source == -1) {
+                    if (g.phased) g.source(side) = last;
+                } else if (source != last) {
+                    ++pedigree.recombinantCount;
+                    last = source;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace tavirlen
