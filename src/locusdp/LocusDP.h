@@ -1,8 +1,45 @@
 #pragma once
 
 #include "app/BatchDriver.h"
+#include "locusdp/PhasingTree.h"
+
+#include <optional>
+#include <string>
 
 namespace tavirlen {
+
+// A family is attempted only when its estimated tables fit in this many bytes
+// and its estimated work in this many locus comparisons (a transmission
+// evaluation walks every locus once). See the README section of mode l.
+constexpr double locusDPMaxTableBytes = 1024.0 * 1024.0 * 1024.0;
+constexpr double locusDPMaxLocusSteps = 2e10;
+
+// Recombinants of the child's two transmissions when parent A, parent B and
+// the child take the given states; the parent whose sex is 1 is the father.
+// A child allele that is neither of the parent's counts as its second one.
+int transmissionCost(const StateAlleles& parentA, int stateA, const StateAlleles& parentB, int stateB,
+                     const StateAlleles& child, int stateChild);
+int transmissionCost(const Pedigree& pedigree, int parentA, int stateA, int parentB, int stateB,
+                     int child, int stateChild);
+
+// Fills the node's states; every neighbour must be solved already.
+void solveNode(PhasingTree& tree, int node);
+
+// Orders the member's open loci by the bits of `state` and marks them phased.
+void applyNodeState(Individual& member, int state);
+
+// Applies `state` to the node's member and follows the kept combination down
+// the tree. A stand-in node's state is not applied.
+void traceBack(PhasingTree& tree, int node, int state);
+
+// Why a family with this estimate is not attempted; nothing when it fits.
+std::optional<std::string> locusDPRefusal(const LocusDPEstimate& estimate);
+
+// Phases the loci the Mendelian pass left open in every member linked to the
+// lowest id, with the fewest recombinants the tree allows, and counts the
+// recombinants. A family over the limits is left exactly as it came and the
+// reason is returned.
+std::optional<std::string> runLocusDP(Pedigree& pedigree);
 
 // Mode l: the locus-based dynamic programme over a tree of members.
 BatchMode locusDPMode();
