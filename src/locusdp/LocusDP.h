@@ -10,9 +10,10 @@ namespace tavirlen {
 
 // A family is attempted only when its estimated tables fit in this many bytes
 // and its estimated work in this many locus comparisons (a transmission
-// evaluation walks every locus once). See the README section of mode l.
+// evaluation walks every locus once). At the 1e8 to 1.6e8 comparisons a
+// second measured by bench/locusdp, the work limit is one to two minutes.
 constexpr double locusDPMaxTableBytes = 1024.0 * 1024.0 * 1024.0;
-constexpr double locusDPMaxLocusSteps = 2e10;
+constexpr double locusDPMaxLocusSteps = 1e10;
 
 // Recombinants of the child's two transmissions when parent A, parent B and
 // the child take the given states; the parent whose sex is 1 is the father.

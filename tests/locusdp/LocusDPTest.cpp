@@ -317,7 +317,7 @@ TEST(LocusDPMode, FamilyOverTheLimitsIsNamedAndWrittenAsRead)
               "Family 7 left unphased: the locus-based programme would need about 4.8e+13 bytes of "
               "tables (limit 1.1e+09); individual 1 has 39 open loci\n"
               "Family 8 left unphased: the locus-based programme would need about 2.3e+13 locus "
-              "comparisons (limit 2e+10); individual 1 has 20 open loci\n");
+              "comparisons (limit 1e+10); individual 1 has 20 open loci\n");
     EXPECT_EQ(maskTimes(readFile("big.res")), "Family\t # of Rec\t Time used(Sec)\n"
                                               "7\t 0\t <time>\n"
                                               "8\t 0\t <time>\n"
