@@ -1,6 +1,8 @@
-// Times the locus-based programme on families of growing size and prints, per
-// family, the estimated work, the seconds taken, locus comparisons per second
-// and the peak memory of the process. Usage: locusdp_bench [loci]
+// Times the locus-based programme and prints, per family, the estimated work
+// and tables, the seconds taken, locus comparisons per second and the peak
+// memory of the process so far.
+// Usage: locusdp_bench [loci]   families of growing size with that many loci
+//        locusdp_bench FILE     every family of a 7-column pedigree file
 
 #include "locusdp/LocusDP.h"
 #include "pedigree/PedigreeReader.h"
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <sys/resource.h>
@@ -60,25 +63,37 @@ long peakKilobytes()
 
 } // namespace
 
+void runFamily(Pedigree& pedigree, const char* label)
+{
+    pedigree.prepare();
+    phaseByMendel(pedigree);
+    PhasingTree tree = buildPhasingTree(pedigree);
+    LocusDPEstimate estimate = estimateLocusDP(tree);
+    auto start = std::chrono::steady_clock::now();
+    bool refused = runLocusDP(pedigree).has_value();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s\t%.3g\t%.3g\t%.3f\t%.3g\t%ld%s\n", label, estimate.locusSteps, estimate.tableBytes, seconds,
+                seconds > 0 ? estimate.locusSteps / seconds : 0.0, peakKilobytes(), refused ? "\trefused" : "");
+    std::fflush(stdout);
+}
+
 int main(int argc, char** argv)
 {
+    std::printf("family\tlocusSteps\ttableBytes\tseconds\tstepsPerSecond\tpeakKB\n");
+    if (argc > 1 && std::atoi(argv[1]) == 0) {
+        std::ifstream input(argv[1]);
+        PedigreeReader reader(input, 7);
+        while (auto pedigree = reader.next()) runFamily(*pedigree, std::to_string(pedigree->familyId).c_str());
+        return 0;
+    }
     int loci = argc > 1 ? std::atoi(argv[1]) : 20;
     std::mt19937 rng(1);
-    std::printf("open\tchildren\tlocusSteps\ttableBytes\tseconds\tstepsPerSecond\tpeakKB\n");
     for (int open = 4; open <= 13 && open < loci; ++open) {
         std::istringstream input(nuclearFamily(loci, open, 3, rng));
         PedigreeReader reader(input, 7);
         auto pedigree = reader.next();
-        pedigree->prepare();
-        phaseByMendel(*pedigree);
-        PhasingTree tree = buildPhasingTree(*pedigree);
-        LocusDPEstimate estimate = estimateLocusDP(tree);
-        auto start = std::chrono::steady_clock::now();
-        runLocusDP(*pedigree);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%d\t3\t%.3g\t%.3g\t%.3f\t%.3g\t%ld\n", open, estimate.locusSteps, estimate.tableBytes, seconds,
-                    estimate.locusSteps / seconds, peakKilobytes());
-        std::fflush(stdout);
+        std::string label = "open " + std::to_string(open);
+        runFamily(*pedigree, label.c_str());
     }
     return 0;
 }
