@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -31,18 +30,36 @@ struct ResultLines {
     bool empty() const { return recombinants.empty() && withoutSolution.empty(); }
 };
 
+// The whole of `text` as a decimal integer, optionally negative.
+bool wholeNumber(const std::string& text, int& value)
+{
+    std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos)
+        return false;
+    value = std::stoi(text);
+    return true;
+}
+
 ResultLines readResults(const std::string& path)
 {
-    static const std::regex familyLine(R"(^(-?\d+)\t (-?\d+)\t .*$)");
-    static const std::regex noSolution(R"(^There is no 0 recombinant solution for pedigree (-?\d+)!$)");
+    const std::string noSolution = "There is no 0 recombinant solution for pedigree ";
     ResultLines result;
     std::istringstream in(readFile(path));
     for (std::string line; std::getline(in, line);) {
-        std::smatch match;
-        if (std::regex_match(line, match, familyLine))
-            result.recombinants[std::stoi(match[1])].push_back(std::stoi(match[2]));
-        else if (std::regex_match(line, match, noSolution))
-            result.withoutSolution.push_back(std::stoi(match[1]));
+        int family = 0;
+        int recombinants = 0;
+        if (line.compare(0, noSolution.size(), noSolution) == 0 && line.back() == '!'
+            && wholeNumber(line.substr(noSolution.size(), line.size() - noSolution.size() - 1), family)) {
+            result.withoutSolution.push_back(family);
+            continue;
+        }
+        // "family\t recombinants\t time"
+        std::size_t first = line.find("\t ");
+        std::size_t second = first == std::string::npos ? first : line.find("\t ", first + 2);
+        if (second == std::string::npos) continue;
+        if (wholeNumber(line.substr(0, first), family)
+            && wholeNumber(line.substr(first + 2, second - first - 2), recombinants))
+            result.recombinants[family].push_back(recombinants);
     }
     return result;
 }
