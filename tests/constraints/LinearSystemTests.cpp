@@ -27,20 +27,6 @@ TEST(Equation, IsSortedAndEqualPairsCancel)
     EXPECT_EQ(sum.constant, 0);
 }
 
-TEST(LinearSystem, SubstitutionChainsThroughSingleVariables)
-{
-    LinearSystem system(4);
-    system.addKnown(0, 1);
-    system.addEquation(equation({0, 1}, 0));     // x1 = 1
-    system.addEquation(equation({1, 2}, 1));     // x2 = 0
-    system.addEquation(equation({2, 3, 3}, 0));  // x3 cancels: x2 = 0
-    ASSERT_TRUE(system.solve());
-    EXPECT_EQ(system.knownValue(1), 1);
-    EXPECT_EQ(system.knownValue(2), 0);
-    EXPECT_EQ(system.freeVariables(), (std::vector<int>{3}));
-    EXPECT_TRUE(system.equations().empty());
-}
-
 TEST(LinearSystem, FindsEveryKindOfContradiction)
 {
     LinearSystem bothValues(2);
