@@ -58,7 +58,10 @@ int stateCount(const PhasingTreeNode& node)
 }
 
 // The lowest state of the child with the smallest cost below it plus the
-// transmission from the two parents in their given states.
+// transmission from the two parents in their given states. Every minimum of
+// the programme starts above any reachable cost, so each state records its
+// best combination however costly the family: a fixed ceiling would leave
+// states above it without one, and the trace-back would stop there.
 std::pair<int, int> bestChildState(const PhasingTreeNode& child, const StateAlleles& childAlleles,
                                    const StateAlleles& a, int stateA, const StateAlleles& b, int stateB)
 {
