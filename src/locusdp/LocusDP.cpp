@@ -294,13 +294,14 @@ void applyNodeState(Individual& member, int state)
     unsigned bits = static_cast<unsigned>(state);
     for (GenotypeRecord& g : member.genotypes) {
         if (g.phased) continue;
+        g.phased = true;
+        if (g.allele1 == g.allele2) continue; // both orders are one pair; no bit
         int low = std::min(g.allele1, g.allele2);
         int high = std::max(g.allele1, g.allele2);
         bool swapped = bits & 1u;
         bits >>= 1;
         g.allele1 = swapped ? high : low;
         g.allele2 = swapped ? low : high;
-        g.phased = true;
     }
 }
 

@@ -26,7 +26,8 @@ int transmissionCost(const Pedigree& pedigree, int parentA, int stateA, int pare
 // Fills the node's states; every neighbour must be solved already.
 void solveNode(PhasingTree& tree, int node);
 
-// Orders the member's open loci by the bits of `state` and marks them phased.
+// Orders the member's open loci by the bits of `state` (none for an open
+// record with two equal alleles) and marks them phased.
 void applyNodeState(Individual& member, int state);
 
 // Applies `state` to the node's member and follows the kept combination down

@@ -10,7 +10,7 @@ namespace {
 int countOpenLoci(const Individual& member)
 {
     int open = 0;
-    for (const GenotypeRecord& g : member.genotypes) open += g.phased ? 0 : 1;
+    for (const GenotypeRecord& g : member.genotypes) open += !g.phased && g.allele1 != g.allele2 ? 1 : 0;
     return open;
 }
 
@@ -147,7 +147,7 @@ StateAlleles stateAlleles(const Individual& member)
         } else {
             locus.first = std::min(g.allele1, g.allele2);
             locus.second = std::max(g.allele1, g.allele2);
-            locus.bit = bit++;
+            if (g.allele1 != g.allele2) locus.bit = bit++;
         }
         alleles.loci.push_back(locus);
     }

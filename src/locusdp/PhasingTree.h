@@ -10,7 +10,10 @@ namespace tavirlen {
 
 // One state of a member: the order of its two alleles at every open locus
 // (a locus whose record is not yet phased), bit k for the k-th open locus,
-// 0 putting the smaller allele first.
+// 0 putting the smaller allele first. An open record with two equal alleles
+// (untyped, 0 0) has no bit: both orders are the same pair, so a bit for it
+// would only double the states, and the lowest of the tied states, the one
+// taken, would have it 0 anyway.
 struct NodeState {
     int stateIndex = -1;
     // Fewest recombinants in the transmissions below the node, given this state.
@@ -26,7 +29,7 @@ struct NodeState {
 struct PhasingTreeNode {
     int memberId = 0;
     int treeParent = -1; // position of the node whose expansion placed it
-    int openLocusCount = 0;
+    int openLocusCount = 0; // open loci with two different alleles
     // A second node for a member that already has one (a pedigree loop, or a
     // mate reached before its children): a leaf that lets the transmission
     // through it be costed here; its state is never applied, the member's own

@@ -151,6 +151,23 @@ TEST(LocusDP, FounderLinkedToNobodyGetsNoNodeAndStaysOpen)
     EXPECT_EQ(phased->recombinantCount, 0);
 }
 
+// An untyped founder has open loci, but both orders of 0 0 are one pair: they
+// take no state bit and are written phased as they are.
+TEST(LocusDP, UntypedLociAddNoStates)
+{
+    const char* family = "4 1 0 0 1 0 0 0 0 0 0 0 0\n"
+                         "4 2 0 0 2 0 0 2 1 2 1 2 1\n"
+                         "4 3 1 2 1 0 0 2 1 1 2 2 1\n";
+    auto pedigree = mendelPhased(family);
+    PhasingTree tree = buildPhasingTree(*pedigree);
+    EXPECT_EQ(nodeOf(tree, 1)->openLocusCount, 0);
+    EXPECT_EQ(nodeOf(tree, 2)->openLocusCount, 2);
+
+    auto phased = phaseFamily(family);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(datLocus(*phased, 1, k), "0|0") << k;
+    EXPECT_EQ(phased->recombinantCount, 0);
+}
+
 // The father's open second locus decides which of two children recombines:
 // both of his states cost one, and the lower one (smaller allele first) wins
 // although the file lists the larger first.

@@ -274,6 +274,77 @@ std::string writtenFamily(const Pedigree& pedigree)
     return dat.str() + text + "count " + std::to_string(pedigree.recombinantCount) + "\n";
 }
 
+namespace {
+
+// As first formulated, every record that is not phased is an open locus with
+// a state bit, an untyped 0 0 included.
+int literalOpenLoci(const Individual& member)
+{
+    int open = 0;
+    for (const GenotypeRecord& g : member.genotypes) open += g.phased ? 0 : 1;
+    return open;
+}
+
+std::vector<std::pair<int, int>> literalPairs(const Individual& member, int state)
+{
+    std::vector<std::pair<int, int>> pairs;
+    unsigned bits = static_cast<unsigned>(state);
+    for (const GenotypeRecord& g : member.genotypes) {
+        if (g.phased) {
+            pairs.push_back({g.allele1, g.allele2});
+            continue;
+        }
+        int low = std::min(g.allele1, g.allele2);
+        int high = std::max(g.allele1, g.allele2);
+        pairs.push_back(bits & 1u ? std::make_pair(high, low) : std::make_pair(low, high));
+        bits >>= 1;
+    }
+    return pairs;
+}
+
+int literalTransmission(const Pedigree& pedigree, int a, int sa, int b, int sb, int c, int sc)
+{
+    const Individual& first = *pedigree.member(a);
+    bool firstIsFather = first.sex == 1;
+    auto father = literalPairs(*pedigree.member(firstIsFather ? a : b), firstIsFather ? sa : sb);
+    auto mother = literalPairs(*pedigree.member(firstIsFather ? b : a), firstIsFather ? sb : sa);
+    auto child = literalPairs(*pedigree.member(c), sc);
+    int count = 0;
+    for (int side = 0; side < 2; ++side) {
+        const auto& parent = side == 0 ? father : mother;
+        int previous = -1;
+        for (std::size_t k = 0; k < father.size(); ++k) {
+            int x = side == 0 ? child[k].first : child[k].second;
+            int source;
+            if (x != parent[k].first)
+                source = 1;
+            else if (x == parent[k].second)
+                continue;
+            else
+                source = 0;
+            if (previous != -1 && source != previous) ++count;
+            previous = source;
+        }
+    }
+    return count;
+}
+
+void literalApply(Individual& member, int state)
+{
+    unsigned bits = static_cast<unsigned>(state);
+    for (GenotypeRecord& g : member.genotypes) {
+        if (g.phased) continue;
+        int low = std::min(g.allele1, g.allele2);
+        int high = std::max(g.allele1, g.allele2);
+        g.allele1 = bits & 1u ? high : low;
+        g.allele2 = bits & 1u ? low : high;
+        g.phased = true;
+        bits >>= 1;
+    }
+}
+
+} // namespace
+
 FullRecordingStats runFullRecordingDP(Pedigree& pedigree)
 {
     constexpr int impossible = 32767;
@@ -318,7 +389,7 @@ FullRecordingStats runFullRecordingDP(Pedigree& pedigree)
         int minimum = impossible;
         list.clear();
         for (int s = 0; s < count(childNode); ++s) {
-            int v = cost(childNode, s) + transmissionCost(pedigree, memberOf(a), sa, memberOf(b), sb, memberOf(childNode), s);
+            int v = cost(childNode, s) + literalTransmission(pedigree, memberOf(a), sa, memberOf(b), sb, memberOf(childNode), s);
             if (v < minimum) {
                 minimum = v;
                 list.assign(1, s);
@@ -333,7 +404,7 @@ FullRecordingStats runFullRecordingDP(Pedigree& pedigree)
         const PhasingTreeNode& node = tree.nodes[i];
         const int self = static_cast<int>(i);
         std::vector<State>& own = states[i];
-        own.assign(std::size_t(1) << node.openLocusCount, State());
+        own.assign(std::size_t(1) << literalOpenLoci(*pedigree.member(node.memberId)), State());
         if (node.neighbourCount == 0) {
             for (std::size_t s = 0; s < own.size(); ++s) own[s].stateIndex = static_cast<int>(s);
             continue;
@@ -359,7 +430,7 @@ FullRecordingStats runFullRecordingDP(Pedigree& pedigree)
                 int minimum = impossible;
                 for (int f = 0; f < count(p); ++f)
                     for (int m = 0; m < count(q); ++m) {
-                        int v = table[{f, m}] + transmissionCost(pedigree, memberOf(p), f, memberOf(q), m, node.memberId, x);
+                        int v = table[{f, m}] + literalTransmission(pedigree, memberOf(p), f, memberOf(q), m, node.memberId, x);
                         std::vector<std::vector<int>> parts{{f}, {m}};
                         for (const auto& l : lists[{f, m}]) parts.push_back(l);
                         if (v < minimum) {
@@ -414,11 +485,11 @@ FullRecordingStats runFullRecordingDP(Pedigree& pedigree)
         const PhasingTreeNode& n = tree.nodes[static_cast<std::size_t>(node)];
         const State& st = states[static_cast<std::size_t>(node)][static_cast<std::size_t>(s)];
         if (st.choices.empty()) {
-            applyNodeState(*pedigree.member(n.memberId), s);
+            literalApply(*pedigree.member(n.memberId), s);
             return;
         }
         for (const Combination& c : st.choices) {
-            applyNodeState(*pedigree.member(n.memberId), s);
+            literalApply(*pedigree.member(n.memberId), s);
             for (std::size_t u = 0; u < n.upList.size(); ++u) trace(n.upList[u], c[u]);
             for (std::size_t d = 0; d < n.downList.size(); ++d) trace(n.downList[d], c[n.upList.size() + d]);
         }

@@ -36,9 +36,10 @@ std::unique_ptr<Pedigree> phaseFamily(const std::string& lines);
 // Everything the .dat and .out files would show for the family.
 std::string writtenFamily(const Pedigree& pedigree);
 
-// The programme as first formulated: every tied combination is recorded, the
-// minimum starts at 32767, and the trace-back walks every tied root state and
-// every combination. For pedigrees without loops or second mates only.
+// The programme as first formulated: every open record has a state bit (an
+// untyped one too), every tied combination is recorded, the minimum starts at
+// 32767, and the trace-back walks every tied root state and every
+// combination. For pedigrees without loops or second mates only.
 struct FullRecordingStats {
     std::size_t mostCombinations = 0; // largest choices list of any state
     std::size_t tiedRootStates = 0;
