@@ -69,6 +69,9 @@ SolverOutcome solve(const std::string& modelFileName, std::FILE* log)
     if (lp.getNumCols() == 0) return settleEmptyModel(lp, log);
 
     lp.setHintParam(OsiDoReducePrint, true, OsiHintTry);
+    // Presolve runs in memory; no presolve file is ever written.
+    lp.setHintParam(OsiDoPresolveInInitial, true, OsiHintTry);
+    lp.setHintParam(OsiDoPresolveInResolve, true, OsiHintTry);
     lp.initialSolve();
     SolverOutcome outcome;
     if (lp.isProvenPrimalInfeasible()) {
