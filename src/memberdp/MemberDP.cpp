@@ -42,25 +42,23 @@ BatchMode memberDPMode()
 
 void solveAllByMemberDP(DatasetSummary& summary, std::FILE* out, std::ostream& dat, std::ostream& res)
 {
-    for (auto& [familyId, pedigree] : summary.pedigrees) {
-        if (stateBitCount(*pedigree) > maximumStateBits) {
-            if (out) std::fprintf(out, "Pedigree %d is to big!\n", familyId);
-            continue;
-        }
-        solveByMemberDP(*pedigree, out, dat, res);
-    }
+    for (auto& [familyId, pedigree] : summary.pedigrees) solveByMemberDP(*pedigree, out, dat, res);
 }
 
 long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat, std::ostream& res)
 {
+    if (stateBitCount(pedigree) > maximumStateBits) {
+        if (out) std::fprintf(out, "Pedigree %d is to big!\n", pedigree.familyId);
+        return 0;
+    }
     StateLayout layout(pedigree);
     const int loci = pedigree.locusCount;
-    bool loaded = layout.sound && layout.bitCount <= maximumStateBits && loci >= 0;
+    bool loaded = layout.sound;
     for (const auto& [id, m] : pedigree.members)
         if (m.genotypes.size() != static_cast<std::size_t>(loci)) loaded = false;
     if (!loaded) {
         std::cout << "Pedigree " << pedigree.familyId
-                  << " cannot be solved: its members or loci do not fit together; nothing written for it"
+                  << " cannot be solved: it is not prepared or its members' loci differ; nothing written for it"
                   << std::endl;
         return 0;
     }

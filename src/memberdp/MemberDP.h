@@ -14,14 +14,15 @@ namespace tavirlen {
 BatchMode memberDPMode();
 
 // Solves every family of the summary in ascending family id (families with
-// one id in the order they were read). A family of more than 20 state bits
-// gets only "Pedigree ID is to big!" in the .out file.
+// one id in the order they were read).
 void solveAllByMemberDP(DatasetSummary& summary, std::FILE* out, std::ostream& dat, std::ostream& res);
 
 // Finds the fewest recombinants for one family and writes every distinct
 // optimal phase configuration: its .out block, .dat block and .res line, in
-// this order. A family in which some locus admits no state gets one line on
-// standard output and nothing in the files. Returns the number written.
+// this order. A family of more than 20 state bits gets only "Pedigree ID is to
+// big!" in the .out file; one in which some locus admits no state gets one
+// line on standard output and nothing in the files. Returns the number of
+// configurations written.
 long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat, std::ostream& res);
 
 } // namespace tavirlen

@@ -116,47 +116,6 @@ TEST(MemberDPEquivalence, MultiAllelicFamiliesGiveTheReferenceBytes)
     }
 }
 
-TEST(MemberDPEquivalence, SeveralFamiliesInOneSummary)
-{
-    seedRandom(9);
-    test::RandomFamilyOptions options;
-    options.maximumBits = 8;
-    options.errorPercent = 0;
-    std::string text;
-    for (int id : {5, 3, 5, 22}) text += test::randomFamilyText(id, options);
-    text += "9 1 0 0 1 0 0 1 2\n9 2 0 0 2 0 0 1 2\n"; // all founders
-    for (int c = 3; c <= 9; ++c) text += "9 " + std::to_string(c) + " 1 2 1 0 0 1 2\n"; // 3 x 9 - 4 = 23 bits
-
-    auto solveAll = [&](bool fast) {
-        DatasetSummary summary;
-        testing::internal::CaptureStdout();
-        for (auto& p : test::readFamilies(text)) {
-            p->prepare();
-            summary.addPedigree(std::move(p));
-        }
-        testing::internal::GetCapturedStdout();
-        return capture([&](std::FILE* o, std::ostream& d, std::ostream& r) {
-            if (fast)
-                solveAllByMemberDP(summary, o, d, r);
-            else
-                reference::solveAllByMemberDP(summary, o, d, r);
-            return 0;
-        });
-    };
-    Written a = solveAll(true);
-    Written b = solveAll(false);
-    EXPECT_EQ(a.out, b.out);
-    EXPECT_EQ(a.dat, b.dat);
-    EXPECT_EQ(a.res, b.res);
-    EXPECT_NE(a.out.find("Pedigree 9 is to big!\n"), std::string::npos);
-    // Ascending family id, both families with id 5 in the order read.
-    std::vector<std::string> order;
-    std::istringstream lines(a.res);
-    for (std::string line; std::getline(lines, line);) order.push_back(line.substr(0, line.find('\t')));
-    order.erase(std::unique(order.begin(), order.end()), order.end());
-    EXPECT_EQ(order, (std::vector<std::string>{"3", "5", "22"}));
-}
-
 TEST(MemberDPEquivalence, LargeFamiliesWriteSoundDistinctConfigurations)
 {
     // Beyond the reach of the reference: every configuration written keeps

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
 
 namespace tavirlen {
@@ -137,6 +138,19 @@ TEST(MemberDPMode, SolvesAfterReadingAllInAscendingIdAndKeepsRepeatedIds)
                        "9\t1\t0\t0\t1\t0\t0\t1|2\t0\t0\n"
                        "9\t2\t0\t0\t2\t0\t0\t3|3\t0\t0\n");
     EXPECT_EQ(run.res, resHeader + "2\t 0\t <time>\n9\t 0\t <time>\n9\t 0\t <time>\n");
+}
+
+TEST(MemberDPSolve, RefusesAFamilyThatWasNotPrepared)
+{
+    // The driver prepares and checks every family; called directly on one
+    // that is not, the programme says so instead of reading outside the data.
+    auto p = test::readFamily("1 1 0 0 1 0 0 1 2\n1 2 0 0 2 0 0 1 2\n1 3 1 2 1 0 0 1 2\n", 7, false);
+    std::ostringstream dat, res;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(solveByMemberDP(*p, nullptr, dat, res), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Pedigree 1 cannot be solved: it is not prepared or its members' loci differ; nothing written for it\n");
+    EXPECT_EQ(dat.str() + res.str(), "");
 }
 
 TEST(MemberDPMode, TiedRecombinationPositionsStayPractical)

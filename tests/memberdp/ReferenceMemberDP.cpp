@@ -152,15 +152,4 @@ long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat,
     return static_cast<long long>(written.size());
 }
 
-void solveAllByMemberDP(DatasetSummary& summary, std::FILE* out, std::ostream& dat, std::ostream& res)
-{
-    for (auto& [familyId, pedigree] : summary.pedigrees) {
-        if (3 * pedigree->memberCount - 2 * pedigree->founderCount > 20) {
-            std::fprintf(out, "Pedigree %d is to big!\n", familyId);
-            continue;
-        }
-        solveByMemberDP(*pedigree, out, dat, res);
-    }
-}
-
 } // namespace tavirlen::reference

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "pedigree/DatasetSummary.h"
 #include "pedigree/Pedigree.h"
 
 #include <cstdio>
@@ -21,6 +20,5 @@ int transitionCost(Pedigree& pedigree, unsigned previous, unsigned next, int loc
 // returns -1) after `pathLimit` complete paths, so a test cannot run away.
 long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat, std::ostream& res,
                           long long pathLimit = 2000000);
-void solveAllByMemberDP(DatasetSummary& summary, std::FILE* out, std::ostream& dat, std::ostream& res);
 
 } // namespace tavirlen::reference

@@ -1,8 +1,4 @@
-#include "memberdp/RandomFamilies.h"
-#include "memberdp/ReferenceMemberDP.h"
-#include "memberdp/SourceCosts.h"
 #include "memberdp/StateLayout.h"
-#include "pedigree/Random.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -102,78 +98,6 @@ TEST(StateLayout, FounderPhaseWaitsForItsFirstHeterozygousLocus)
     EXPECT_EQ(applyState(q, 1, 3), 0);
     EXPECT_EQ(q.member(1)->genotypes[3].allele1, 2);
     EXPECT_TRUE(q.member(1)->genotypes[3].phased);
-}
-
-TEST(StateLayout, ChecksAndRecordsMatchTheReferenceOnRandomFamilies)
-{
-    seedRandom(5);
-    test::RandomFamilyOptions options;
-    options.maximumBits = 9;
-    options.maximumLoci = 4;
-    options.missingPercent = 20;
-    options.errorPercent = 5;
-    options.negativePercent = 3;
-    for (int family = 1; family <= 60; ++family) {
-        const std::string text = test::randomFamilyText(family, options);
-        auto fast = test::readFamily(text);
-        auto slow = test::readFamily(text);
-        StateLayout layout(*fast);
-        const MemberState states = MemberState(1) << layout.bitCount;
-        for (int l = 0; l < fast->locusCount; ++l) {
-            LocusRules rules = locusRules(*fast, layout, l);
-            for (MemberState x = 0; x < states; ++x) {
-                const int expected = reference::stateCost(*slow, x, l);
-                ASSERT_EQ(stateFits(layout, rules, x) ? 0 : impossibleCost, expected) << text << "state " << x;
-                if (expected != 0) continue;
-                applyState(*fast, layout, x, l);
-                for (const auto& [id, m] : fast->members) {
-                    const GenotypeRecord& a = m.genotypes[static_cast<std::size_t>(l)];
-                    const GenotypeRecord& b = slow->member(id)->genotypes[static_cast<std::size_t>(l)];
-                    ASSERT_EQ(std::vector<int>({a.allele1, a.allele2, a.paternalSource, a.maternalSource, a.phased}),
-                              std::vector<int>({b.allele1, b.allele2, b.paternalSource, b.maternalSource, b.phased}));
-                }
-                if (l > 0 && x % 7 == 0) {
-                    for (MemberState y = 0; y < states; y += 3)
-                        if (stateFits(layout, locusRules(*fast, layout, l - 1), y)) {
-                            ASSERT_EQ(transitionCost(layout, y, x), reference::transitionCost(*slow, y, x, l));
-                        }
-                }
-            }
-            // Every fitting state is enumerated once.
-            int enumerated = 0, counted = 0;
-            forEachFittingState(layout, rules, [&](MemberState x, std::uint32_t packed) {
-                EXPECT_TRUE(stateFits(layout, rules, x));
-                EXPECT_EQ(packed, layout.packedSources(x));
-                ++enumerated;
-                return true;
-            });
-            for (MemberState x = 0; x < states; ++x) counted += stateFits(layout, rules, x);
-            EXPECT_EQ(enumerated, counted);
-        }
-    }
-}
-
-TEST(SourceCosts, RelativeCostsAndTheFirstImpossibleLocus)
-{
-    // Child 3's paternal allele comes from the father's first haplotype, then
-    // from his second, while children 4 and 5 keep the first: one recombinant
-    // by locus 2.
-    auto child = test::readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2\n1 2 0 0 2 0 0 3 4 3 4 3 4\n"
-                                  "1 3 1 2 1 0 0 1 3 1 3 2 3\n1 4 1 2 1 0 0 1 3 1 3 1 3\n"
-                                  "1 5 1 2 1 0 0 1 3 1 3 1 3\n");
-    StateLayout layout(*child);
-    std::vector<LocusRules> rules;
-    for (int l = 0; l < 3; ++l) rules.push_back(locusRules(*child, layout, l));
-    SourceCosts costs = computeSourceCosts(layout, rules);
-    EXPECT_EQ(costs.impossibleLocus, -1);
-    EXPECT_EQ(costs.base, (std::vector<long long>{0, 0, 1}));
-
-    auto broken = test::readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2\n1 2 0 0 2 0 0 3 4 3 4 3 4\n"
-                                   "1 3 1 2 1 0 0 1 3 1 5 2 3\n");
-    StateLayout brokenLayout(*broken);
-    std::vector<LocusRules> brokenRules;
-    for (int l = 0; l < 3; ++l) brokenRules.push_back(locusRules(*broken, brokenLayout, l));
-    EXPECT_EQ(computeSourceCosts(brokenLayout, brokenRules).impossibleLocus, 1);
 }
 
 } // namespace
