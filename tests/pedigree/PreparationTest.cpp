@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 namespace tavirlen {
 namespace {
 
@@ -38,6 +41,44 @@ TEST(Prepare, InterleavedCouplesTakeTheLowestReadyMemberEachTime)
     EXPECT_EQ(p->members.at(8).sex, 1);
     // mateId follows the highest-id child.
     EXPECT_EQ(p->members.at(3).mateId, 4);
+}
+
+// The order rescans from the lowest id at every position; the fast build of it
+// must give the same order, also for members whose parents are missing.
+TEST(Prepare, OrderMatchesARescanAtEveryPosition)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        int n = 2 + static_cast<int>(random() % 30);
+        std::string lines;
+        for (int id = 1; id <= n; ++id) {
+            int father = 0, mother = 0;
+            if (id > 2 && random() % 3 != 0) {
+                father = 1 + static_cast<int>(random() % (n + 2)); // may be absent or later
+                mother = 1 + static_cast<int>(random() % (n + 2));
+                if (random() % 10 == 0) mother = 0;
+            }
+            lines += "1 " + std::to_string(id) + " " + std::to_string(father) + " " + std::to_string(mother)
+                + " 1 0 0 1 1\n";
+        }
+        auto p = readFamily(lines);
+        std::set<int> placed;
+        std::vector<int> expected;
+        for (int i = 0; i < n; ++i) {
+            int next = -1;
+            for (const auto& [id, m] : p->members) {
+                if (placed.count(id)) continue;
+                if (m.isFounder() || (m.fatherId > 0 && placed.count(m.fatherId) && m.motherId >= 1
+                                      && placed.count(m.motherId))) {
+                    next = id;
+                    break;
+                }
+            }
+            expected.push_back(next);
+            if (next != -1) placed.insert(next);
+        }
+        ASSERT_EQ(p->processingOrder, expected) << lines;
+    }
 }
 
 TEST(TrioConsistent, FollowsTheParentsAlleles)
