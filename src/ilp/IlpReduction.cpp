@@ -191,10 +191,11 @@ bool Reducer::settleImplications()
         it = graph.erase(it);
         changed = true;
     }
-    // Settled literals leave the graph as conclusions too.
+    // True conclusions are settled wherever they stand; a false one stays
+    // until the next pass makes its premise false.
     for (auto& [premise, conclusions] : graph)
         for (auto c = conclusions.begin(); c != conclusions.end();)
-            c = model_.literalValue(*c) == -1 ? std::next(c) : conclusions.erase(c);
+            c = model_.literalValue(*c) == 1 ? conclusions.erase(c) : std::next(c);
     return changed;
 }
 
