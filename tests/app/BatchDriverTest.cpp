@@ -1,0 +1,217 @@
+#include "app/BatchDriver.h"
+#include "pedigree/Random.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace tavirlen {
+namespace {
+
+using test::fileExists;
+using test::readFile;
+using test::runTavirlen;
+using test::writeFile;
+
+// The first field of every family line of a .res text, in order.
+std::vector<std::string> resFamilies(const std::string& res)
+{
+    std::vector<std::string> ids;
+    std::istringstream in(res);
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line) && line.rfind("Total", 0) != 0) ids.push_back(line.substr(0, line.find('\t')));
+    return ids;
+}
+
+const std::string emptySummary = "Missing rate: -nan\n\nPedigreeID\tLog10(likelihood)\n\nHaplotype\tFrequency\n"
+                                 "Total Number of Founders\t0;\tTotal Number of Loci\t0;\tTotal Number of Free Loci\t0\n"
+                                 "Locus #\tAllele1\tFre\tAllele2\tFre\t...\tHeterozygousity\n";
+
+TEST(ResultFileName, ReplacesTheLastThreeCharacters)
+{
+    EXPECT_EQ(resultFileName("family.txt", "dat"), "family.dat");
+    EXPECT_EQ(resultFileName("data.ped", "res"), "data.res");
+    EXPECT_EQ(resultFileName("fam", "out"), "out");
+    EXPECT_EQ(resultFileName("ab", "dat"), "ab.dat");
+    EXPECT_EQ(resultFileName("", "dat"), ".dat");
+    std::string longName(300, 'x');
+    EXPECT_EQ(resultFileName(longName + ".txt", "dat"), longName + ".dat");
+}
+
+TEST(ExportMode, WritesTheSameBlocksToFourFilesAndAppends)
+{
+    test::TempDir dir;
+    writeFile("fam.txt", "3 1 0 0 1 1 2 3 4\n3 2 0 0 2 5 6 7 8\n3 9 1 2 1 1 5 3 7\n"
+                         "4 1 0 0 1 1 1\n4 2 0 0 2 1 1\n");
+    EXPECT_EQ(runBatch(exportMode(), "fam.txt"), 0);
+    std::string block = "3-1\nM\n  ,  \n1 2\n3 4\n\n\n\n\n\n\n\n\n"
+                        "3-2\nF\n  ,  \n5 6\n7 8\n\n\n\n\n\n\n\n\n"
+                        "3-9\nM\n3-1 , 3-2\n1 5\n3 7\n\n\n\n\n\n\n\n\n";
+    for (const char* suffix : {"-m5.txt", "-m10.txt", "-m15.txt", "-m20.txt"})
+        EXPECT_EQ(readFile(std::string("fam.txt") + suffix), block) << suffix;
+    EXPECT_FALSE(fileExists("fam.dat"));
+    EXPECT_FALSE(fileExists("fam.res"));
+    runBatch(exportMode(), "fam.txt");
+    EXPECT_EQ(readFile("fam.txt-m20.txt"), block + block);
+}
+
+TEST(BlockExtensionMode, SmallFamiliesLeaveOnlyHeadersAndTotals)
+{
+    test::TempDir dir;
+    writeFile("two.txt", "1 1 0 0 1 0 0 1 2\n1 2 0 0 2 0 0 1 1\n");
+    EXPECT_EQ(runBatch(blockExtensionMode(7), "two.txt"), 0);
+    EXPECT_EQ(test::maskTimes(readFile("two.res")),
+              "Family\t # of Rec\t Time used(Sec)\nTotal Time used(Sec):\t<time>\n\n" + emptySummary);
+    EXPECT_EQ(readFile("two.dat"), "");
+    EXPECT_EQ(readFile("two.out"), "");
+}
+
+TEST(BlockExtensionMode, MendelFailureIsReportedAndTheFamilyWrittenAsRead)
+{
+    test::TempDir dir;
+    writeFile("bad.txt", "8 1 0 0 1 0 0 1 2\n8 2 0 0 2 0 0 3 4\n8 3 1 2 1 0 0 2 1\n");
+    testing::internal::CaptureStdout();
+    runBatch(blockExtensionMode(7), "bad.txt");
+    // The summary's count of loci the parents order reports the trio first.
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Mendel errors\n"
+              "Mendel Error: parent 1: 1\tparent2:2\tand child:3\n"
+              "at Locus: 0 with genotyes: (1,2)\t(3,4)\t(2,1)\n");
+    EXPECT_EQ(readFile("bad.dat"), "8-1\nM\n  ,  \n1 2\n\n\n\n\n\n\n\n\n\n"
+                                   "8-2\nF\n  ,  \n3 4\n\n\n\n\n\n\n\n\n\n"
+                                   "8-3\nM\n8-1 , 8-2\n2 1\n\n\n\n\n\n\n\n\n\n");
+    EXPECT_EQ(readFile("bad.out"), "8\t1\t0\t0\t1\t0\t0\t1|2\t0\t0\n"
+                                   "8\t2\t0\t0\t2\t0\t0\t3|4\t0\t0\n"
+                                   "8\t3\t1\t2\t1\t0\t0\t2|1\t-1\t-1\n");
+    std::string res = test::maskTimes(readFile("bad.res"));
+    EXPECT_EQ(res.substr(0, res.find("Total")), "Family\t # of Rec\t Time used(Sec)\n8\t 0\t <time>\n");
+}
+
+TEST(BlockExtensionMode, UnsafeFamiliesAreSkippedWithOneLineAndTheRunGoesOn)
+{
+    test::TempDir dir;
+    writeFile("mixed.txt",
+              "1 1 0 0 1 0 0 1 1\n1 2 0 0 2 0 0 1 1\n1 3 1 2 1 0 0 1 1\n"
+              "2 1 0 0 1 0 0 1 1\n2 2 0 0 2 0 0 1 1\n2 7 12 2 1 0 0 1 1\n"
+              "3 1 0 0 1 0 0 1 1\n3 2 0 0 2 0 0 1 1\n3 3 1 0 1 0 0 1 1\n"
+              "4 1 0 0 1 0 0 1 1\n4 2 0 0 2 0 0 1 1 2 2\n4 3 1 2 1 0 0 1 1\n"
+              "5 1 3 2 1 0 0 1 1\n5 2 0 0 2 0 0 1 1\n5 3 1 2 1 0 0 1 1\n"
+              "6 1 0 0 1 0 0 1 1\n6 2 0 0 2 0 0 1 1\n6 3 1\n"
+              "7 1 0 0 1 0 0 1 1\n7 2 0 0 2 0 0 1 1\n7 0 1 2 1 0 0 1 1\n"
+              "8 1 0 0 1 0 0 1 1\n8 2 0 0 2 0 0 1 1\n8 3 1 2 1 0 0 1 99999999999\n"
+              "9 1 0 0 1 0 0 1 1\n9 2 0 0 2 0 0 1 1\n9 3 1 2 1 0 0 1 1\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(runBatch(blockExtensionMode(7), "mixed.txt"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Skipping family 2: individual 7 has father 12, who is not in the family\n"
+              "Skipping family 3: individual 3 has only one parent given\n"
+              "Skipping family 4: individual 1 has 1 loci but individual 2 has 2\n"
+              "Skipping family 5: parent links form a cycle through individual 1\n"
+              "Skipping family 6: the line of individual 3 has 3 fields, fewer than the 7 header columns\n"
+              "Skipping family 7: individual id 0 is not a valid id (0 means no parent)\n"
+              "Skipping family 8: a number on the line of individual 3 is too large for a 32-bit integer\n");
+    EXPECT_EQ(resFamilies(readFile("mixed.res")), (std::vector<std::string>{"1", "9"}));
+}
+
+TEST(BlockExtensionMode, ARepeatedFamilyIdGivesTwoFamiliesBothKept)
+{
+    test::TempDir dir;
+    writeFile("rep.txt", "5 1 0 0 1 0 0 1 1\n5 2 0 0 2 0 0 2 2\n5 3 1 2 1 0 0 1 2\n"
+                         "2 1 0 0 1 0 0 3 3\n2 2 0 0 2 0 0 3 3\n2 3 1 2 1 0 0 3 3\n"
+                         "5 7 0 0 1 0 0 4 4\n5 8 0 0 2 0 0 4 4\n5 9 7 8 1 0 0 4 4\n");
+    runBatch(blockExtensionMode(7), "rep.txt");
+    std::string res = readFile("rep.res");
+    EXPECT_EQ(resFamilies(res), (std::vector<std::string>{"5", "2", "5"}));
+    EXPECT_NE(res.find("PedigreeID\tLog10(likelihood)\n2\t1\n5\t1\n5\t1\n"), std::string::npos) << res;
+    // Six founders, twelve founder haplotypes: the frequencies sum to one.
+    EXPECT_NE(res.find("Haplotype\tFrequency\n1\t0.166667\n2\t0.166667\n3\t0.333333\n4\t0.333333\n"
+                       "Total Number of Founders\t6;"),
+              std::string::npos)
+        << res;
+}
+
+TEST(BatchDriver, NamesOfAnyLength)
+{
+    test::TempDir dir;
+    const std::string family = "1 1 0 0 1 0 0 1 1\n1 2 0 0 2 0 0 1 1\n1 3 1 2 1 0 0 1 1\n";
+    writeFile("ab", family);
+    runBatch(blockExtensionMode(7), "ab");
+    EXPECT_TRUE(fileExists("ab.dat") && fileExists("ab.res") && fileExists("ab.out"));
+    writeFile("fam", family);
+    runBatch(blockExtensionMode(7), "fam");
+    EXPECT_TRUE(fileExists("dat") && fileExists("res") && fileExists("out"));
+    std::string longName(120, 'q');
+    writeFile(longName + ".txt", family);
+    runBatch(blockExtensionMode(7), longName + ".txt");
+    EXPECT_EQ(resFamilies(readFile(longName + ".res")), (std::vector<std::string>{"1"}));
+    runBatch(exportMode(), longName + ".txt");
+    EXPECT_TRUE(fileExists(longName + ".txt-m20.txt"));
+}
+
+TEST(BatchDriver, MissingInputIsAnErrorAndCreatesNothing)
+{
+    test::TempDir dir;
+    test::RunResult r = runTavirlen({"-b", "absent.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.errors, "Cannot open input file: absent.txt\n");
+    EXPECT_EQ(r.output, "");
+    EXPECT_FALSE(fileExists("absent.dat") || fileExists("absent.res") || fileExists("absent.out"));
+    EXPECT_EQ(runTavirlen({"-n", "absent.txt"}).status, 1);
+    EXPECT_FALSE(fileExists("absent.txt-m5.txt"));
+}
+
+TEST(BatchDriver, ResultFileThatCannotBeCreatedIsAnError)
+{
+    test::TempDir dir;
+    writeFile("fam.txt", "1 1 0 0 1 0 0 1 1\n1 2 0 0 2 0 0 1 1\n1 3 1 2 1 0 0 1 1\n");
+    std::filesystem::create_directory("fam.res");
+    test::RunResult r = runTavirlen({"-b", "fam.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.errors, "Cannot create result file: fam.res\n");
+
+    std::filesystem::create_directory("fam.txt-m10.txt");
+    r = runTavirlen({"-n", "fam.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.errors, "Cannot create result file: fam.txt-m10.txt\n");
+    EXPECT_TRUE(fileExists("fam.txt-m15.txt"));
+}
+
+TEST(BatchDriver, NeverOverwritesTheInput)
+{
+    test::TempDir dir;
+    const std::string family = "1 1 0 0 1 0 0 1 1\n1 2 0 0 2 0 0 1 1\n1 3 1 2 1 0 0 1 1\n";
+    writeFile("fam.dat", family);
+    test::RunResult r = runTavirlen({"-b", "fam.dat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.errors, "Result file fam.dat would overwrite the input file\n");
+    EXPECT_EQ(readFile("fam.dat"), family);
+}
+
+// Public pedigree files must run through the export without a fault (the
+// sanitizer build makes any out-of-bounds access fatal).
+TEST(BatchDriver, RealDataExports)
+{
+    const std::filesystem::path realdata = TAVIRLEN_REALDATA;
+    if (!std::filesystem::exists(realdata)) GTEST_SKIP() << "no real data folder";
+    test::TempDir dir;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(realdata)) {
+        std::string name = entry.path().filename().string();
+        if (name == "SOURCES.md") continue;
+        std::filesystem::copy_file(entry.path(), name);
+        EXPECT_EQ(runBatch(exportMode(), name), 0) << name;
+        // The file with text ids reads as one family whose members all have
+        // id 0, which leaves a single member: nothing to export.
+        if (name.find("with_genos") == std::string::npos) {
+            EXPECT_TRUE(fileExists(name + "-m5.txt")) << name;
+        }
+        ++files;
+    }
+    EXPECT_GT(files, 0);
+}
+
+} // namespace
+} // namespace tavirlen
