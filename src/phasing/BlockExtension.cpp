@@ -36,8 +36,8 @@ bool couldHavePassed(const GenotypeRecord& parent, int allele)
 // every non-founder to have both parents in the family.
 bool phaseable(const Pedigree& pedigree)
 {
+    if (!sameLocusCount(pedigree)) return false;
     for (const auto& [id, m] : pedigree.members) {
-        if (static_cast<int>(m.genotypes.size()) != pedigree.locusCount) return false;
         if (m.isFounder()) continue;
         if (!pedigree.member(m.fatherId) || !pedigree.member(m.motherId)) return false;
     }
@@ -173,6 +173,7 @@ void fill(GenotypeRecord& g, int paternal, int maternal)
 
 void fillMissingAllelesRandomly(Pedigree& pedigree)
 {
+    if (!sameLocusCount(pedigree)) return;
     for (auto& [id, m] : pedigree.members) {
         if (!m.isFounder()) continue;
         for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
@@ -202,6 +203,7 @@ void fillMissingAllelesRandomly(Pedigree& pedigree)
 
 void inferMissingAlleles(Pedigree& pedigree)
 {
+    if (!sameLocusCount(pedigree)) return;
     int passes = 1;
     while (inferencePass(pedigree)) ++passes;
     // The random fill follows every pass; later runs only meet alleles that

@@ -42,10 +42,9 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
 {
     Individual* parent = pedigree.member(parentId);
     Individual* child = pedigree.member(childId);
-    if (!parent || !child) return;
+    if (!parent || !child || !sameLocusCount(pedigree)) return;
     int side = child->fatherId == parentId ? 0 : 1;
     BlockRange block = blockRange(pedigree, *child);
-    block.end = std::min(block.end, static_cast<int>(parent->genotypes.size()));
 
     int found = -1;
     for (int l = block.first; l < block.end; ++l) {
@@ -61,31 +60,30 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
         running = rand() >= 16383 ? 1 : 0;
     }
 
-    // Gives locus l the running source, ordering it first when it is
-    // unphased (the child's allele on this side becomes the parent's allele
-    // `running`). Where the parent's two alleles differ and the child
-    // carries the other one, the child has changed source: the running
-    // source follows the alleles, as it follows a recorded change.
+    // An unphased locus is ordered so that the child's allele on this side
+    // is the parent's allele `running`.
+    auto order = [&](int l) {
+        GenotypeRecord& g = at(*child, l);
+        if (g.phased) return;
+        bringToSide(g, side, at(*parent, l).allele(running));
+        g.phased = true;
+    };
+    // Gives locus l the running source. Where the parent's two alleles differ
+    // and the child carries the other one, the child has changed source: the
+    // running source follows the alleles, as it follows a recorded change.
     auto follow = [&](int l) {
+        order(l);
         GenotypeRecord& g = at(*child, l);
         const GenotypeRecord& p = at(*parent, l);
-        if (!g.phased) {
-            bringToSide(g, side, p.allele(running));
-            g.phased = true;
-        }
         if (p.phased && !p.homozygousTyped() && g.allele(side) != p.allele(running)
             && g.allele(side) == p.allele(1 - running))
             running = 1 - running;
         g.source(side) = running;
     };
     if (found != -1) {
-        GenotypeRecord& g = at(*child, found);
-        if (!g.phased) {
-            bringToSide(g, side, at(*parent, found).allele(running));
-            g.phased = true;
-        }
+        order(found);
         for (int l = found - 1; l >= block.first; --l) follow(l);
-        running = g.source(side);
+        running = at(*child, found).source(side);
     }
     for (int l = found == -1 ? block.first : found + 1; l < block.end; ++l) {
         if (at(*child, l).source(side) == -1)
@@ -114,7 +112,7 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
 void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int childId)
 {
     Individual* child = pedigree.member(childId);
-    if (!child) return;
+    if (!child || !sameLocusCount(pedigree)) return;
     const Individual* father = pedigree.member(child->fatherId == parentId ? parentId : mateId);
     const Individual* mother = pedigree.member(child->motherId == parentId ? parentId : mateId);
     BlockRange block = blockRange(pedigree, *child);
@@ -159,6 +157,7 @@ void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int child
 
 void extendFromSeed(Pedigree& pedigree)
 {
+    if (!sameLocusCount(pedigree)) return;
     int id = pedigree.seedId;
     for (;;) {
         pedigree.visitedIds.insert(id);

@@ -107,7 +107,7 @@ bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
 {
     Individual* child = pedigree.member(childId);
     Individual* parent = pedigree.member(parentId);
-    if (!child || !parent) return false;
+    if (!child || !parent || !sameLocusCount(pedigree)) return false;
     const int side = child->fatherId == parentId ? 0 : 1;
     const int loci = std::min(static_cast<int>(parent->genotypes.size()),
                               static_cast<int>(child->genotypes.size()));

@@ -53,6 +53,13 @@ std::vector<PhasedRun> phasedRuns(const Individual& member)
     return runs;
 }
 
+bool sameLocusCount(const Pedigree& pedigree)
+{
+    for (const auto& [id, m] : pedigree.members)
+        if (static_cast<int>(m.genotypes.size()) != pedigree.locusCount) return false;
+    return true;
+}
+
 bool completelyPhased(const Individual& member)
 {
     for (const GenotypeRecord& g : member.genotypes)

@@ -43,6 +43,11 @@ struct PhasedRun {
 };
 std::vector<PhasedRun> phasedRuns(const Individual& member);
 
+// True when every member has the family's number of loci. The steps of
+// block extension read several members at one locus; each of them does
+// nothing on a family that fails this (the pipeline never passes one).
+bool sameLocusCount(const Pedigree& pedigree);
+
 // True when every locus of the member is phased.
 bool completelyPhased(const Individual& member);
 

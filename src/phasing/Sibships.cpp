@@ -156,8 +156,9 @@ int nextBottomUp(const Pedigree& pedigree)
 bool voteSibling(const Individual& child, const Individual& sibling, int locus, int reference,
                  int running, int side, VoteCounts& votes)
 {
-    if (showsChangeOfSource(sibling)) return false;
     std::size_t k = static_cast<std::size_t>(locus);
+    if (locus < 0 || k >= child.genotypes.size() || k >= sibling.genotypes.size()) return false;
+    if (showsChangeOfSource(sibling)) return false;
     bool same = child.genotypes[k].allele(side) == sibling.genotypes[k].allele(side);
     if ((same && running != reference) || (!same && running == reference)) ++votes.keep;
     if ((same && 1 - running != reference) || (!same && 1 - running == reference)) ++votes.flip;
@@ -168,6 +169,8 @@ void phaseChildByVotes(Individual& child, const Individual& parent, const Indivi
                        int locus, int& running, int side, const VoteCounts& votes)
 {
     std::size_t k = static_cast<std::size_t>(locus);
+    if (locus < 0 || k >= child.genotypes.size() || k >= parent.genotypes.size()) return;
+    if (otherParent && k >= otherParent->genotypes.size()) otherParent = nullptr;
     GenotypeRecord& g = child.genotypes[k];
     if (votes.keep == votes.flip) {
         running = -1;
@@ -186,6 +189,7 @@ void phaseParentByVotes(Pedigree& pedigree, Individual& child, Individual& paren
                         int& running, int side, const VoteCounts& votes)
 {
     std::size_t k = static_cast<std::size_t>(locus);
+    if (locus < 0 || k >= child.genotypes.size() || k >= parent.genotypes.size()) return;
     if (votes.keep == votes.flip) {
         running = -1;
         return;
@@ -202,7 +206,7 @@ void extendSibshipBlocks(Pedigree& pedigree, int memberId)
 {
     Individual* member = pedigree.member(memberId);
     Individual* mother = member ? parentOf(pedigree, *member, 1) : nullptr;
-    if (!mother) {
+    if (!mother || !sameLocusCount(pedigree)) {
         pedigree.visitedIds.insert(memberId);
         return;
     }
@@ -254,7 +258,7 @@ void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
 {
     Individual* member = pedigree.member(memberId);
     Individual* father = member ? parentOf(pedigree, *member, 0) : nullptr;
-    if (!father) {
+    if (!father || !sameLocusCount(pedigree)) {
         pedigree.visitedIds.insert(memberId);
         return;
     }
@@ -307,6 +311,7 @@ void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
 
 bool inferFromSibships(Pedigree& pedigree)
 {
+    if (!sameLocusCount(pedigree)) return true;
     for (auto pass : {extendSibshipBlocks, phaseParentsFromChildren}) {
         pedigree.visitedIds.clear();
         while (pedigree.visitedIds.size() < pedigree.members.size()) {
