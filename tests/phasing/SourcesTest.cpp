@@ -75,6 +75,25 @@ TEST(RefreshSources, FillsOnlyUndeterminedSourcesOfPhasedLociAtInformativeParent
     EXPECT_EQ(loci(*p, 3), "2|4(1,1) 2 4(-1,-1) 1|3(-1,0) 1|3(0,1)");
 }
 
+// A parent locus with a missing allele shows nothing about which allele was
+// passed on: reading the 0 as a code would invent sources and recombinants.
+TEST(Sources, ParentLociWithMissingAllelesAreUninformative)
+{
+    auto p = readFamily("1 1 0 0 1 0 0 1 2 0 0 1 2 1 0\n"
+                        "1 2 0 0 2 0 0 1 1 0 0 1 1 1 1\n"
+                        "1 3 1 2 1 0 0 2 1 0 0 2 1 1 1\n");
+    setLoci(*p->member(1), "1|2(0,0) 0|0(0,0) 1|2(0,0) 1|0(0,0)");
+    setLoci(*p->member(2), "1|1(0,0) 0|0(0,0) 1|1(0,0) 1|1(0,0)");
+    phaseByMendel(*p);
+    // Locus 1 fits both orders and stays open; the father's half-typed locus 3
+    // carries the paternal source of locus 2 over.
+    EXPECT_EQ(loci(*p, 3), "2|1(1,-1) 0 0(-1,-1) 2|1(1,-1) 1|1(1,-1)");
+    setLoci(*p->member(3), "2|1(-1,-1) 0|0(-1,-1) 2|1(-1,-1) 1|1(-1,-1)");
+    countRecombinants(*p);
+    EXPECT_EQ(loci(*p, 3), "2|1(1,-1) 0|0(1,-1) 2|1(1,-1) 1|1(1,-1)");
+    EXPECT_EQ(p->recombinantCount, 0);
+}
+
 TEST(CountRecombinants, CountsChangesAndFillsPhasedGaps)
 {
     auto p = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2 1 2 1 2\n"
