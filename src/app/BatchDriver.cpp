@@ -85,13 +85,17 @@ int runBatch(const BatchMode& mode, const std::string& inputName)
         if (mode.announceFamily) mode.announceFamily(run, *pedigree);
         pedigree->memberCount = static_cast<int>(pedigree->members.size());
         runContext().currentMemberCount = pedigree->memberCount;
-        if (pedigree->memberCount < mode.minimumMembers) continue;
+        // Small families go without a word, unless their lines were malformed:
+        // text ids can collapse a whole family into one member.
+        bool small = pedigree->memberCount < mode.minimumMembers;
+        if (small && pedigree->readProblem.empty()) continue;
         if (mode.checksFamilies) {
             if (auto reason = checkFamily(*pedigree)) {
                 std::cout << "Skipping family " << pedigree->familyId << ": " << *reason << std::endl;
                 continue;
             }
         }
+        if (small) continue;
         if (mode.endOfFamily && mode.endOfFamily(run, std::move(pedigree)) == FamilyOutcome::endRun)
             return run.status;
     }

@@ -1,13 +1,381 @@
 #include "ilp/IlpDriver.h"
 
+#include "ilp/IlpReduction.h"
+#include "ilp/MpsWriter.h"
+#include "ilp/Solver.h"
+#include "ilp/SolverLog.h"
+#include "pedigree/PedigreeReader.h"
+#include "phasing/Sources.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
 namespace tavirlen {
+
+const char* const ilpLogFileName = "TavirlenILP.log";
+
+namespace {
+
+const char* const markerDistanceFileName = "markerdist.txt";
+// 2^N solutions are written for N undetermined classes up to this bound.
+constexpr std::size_t maxEnumeratedClasses = 30;
+
+void fallBackToEvenSpacing(DatasetSummary& summary)
+{
+    summary.markerDistances.clear();
+    summary.likelihoodSkipped = true;
+}
+
+// One line on standard output and in .res for a family that gets no result.
+void reportFamily(const Pedigree& pedigree, std::ostream& res, const std::string& text)
+{
+    std::string line = "Family " + std::to_string(pedigree.familyId) + ": " + text;
+    std::cout << line << "\n";
+    res << line << "\n";
+    res.flush();
+}
+
+void emptyFile(const std::string& name)
+{
+    std::ofstream(name, std::ios::out | std::ios::trunc);
+}
+
+// The allele of each rank at each locus.
+std::vector<std::vector<int>> allelesByRank(const Pedigree& pedigree)
+{
+    std::vector<std::vector<int>> alleles;
+    for (const std::set<int>& observed : pedigree.observedAlleles)
+        alleles.emplace_back(observed.begin(), observed.end());
+    return alleles;
+}
+
+// Gives a variable its value straight in its record, as the enumeration of
+// undetermined classes does.
+void applyValue(IlpModel& model, const std::vector<std::vector<int>>& alleles, int v, int value)
+{
+    GenotypeRecord* g = model.record(v);
+    if (!g) return;
+    auto locus = static_cast<std::size_t>(variableLocus(v));
+    int kind = variableKind(v);
+    int m = locus < model.distinctAlleleCounts.size() ? model.distinctAlleleCounts[locus] : 0;
+    if (kind == paternalSourceKind) {
+        g->paternalSource = value;
+    } else if (kind == maternalSourceKind) {
+        g->maternalSource = value;
+    } else if (value == 1 && kind < m) {
+        g->allele1 = alleles[locus][static_cast<std::size_t>(kind)];
+    } else if (value == 1 && kind >= m && kind < 2 * m) {
+        g->allele2 = alleles[locus][static_cast<std::size_t>(kind - m)];
+    }
+    g->phased = true;
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    auto first = std::filesystem::weakly_canonical(a, error);
+    if (error) return a == b;
+    auto second = std::filesystem::weakly_canonical(b, error);
+    if (error) return a == b;
+    return first == second;
+}
+
+bool ilpStartRun(BatchRun& run)
+{
+    const std::string modelFile = resultFileName(run.inputName, "msp");
+    for (const std::string& name : {modelFile, std::string(ilpLogFileName)}) {
+        // The model file and the log are emptied after every family; under the
+        // input's own name that would destroy the input.
+        if (sameFile(name, run.inputName)) {
+            std::cerr << "Result file " << name << " would overwrite the input file" << std::endl;
+            run.status = 1;
+            return false;
+        }
+    }
+    run.res << "Solution#\tSolution\tFamilyID\tRec#\tTime(Sec)\n";
+    readMarkerDistances(*run.summary);
+    return true;
+}
+
+void ilpAnnounceFamily(BatchRun&, const Pedigree& pedigree)
+{
+    std::cout << "Processing pedigree " << pedigree.familyId << "\n";
+}
+
+bool missingAllAllelesAtSomeLocus(const Pedigree& pedigree)
+{
+    std::size_t loci = pedigree.members.empty() ? 0 : pedigree.members.begin()->second.genotypes.size();
+    for (std::size_t l = 0; l < loci; ++l) {
+        bool allMissing = true;
+        for (const auto& [id, m] : pedigree.members) {
+            const GenotypeRecord& g = m.genotypes[l];
+            if (g.allele1 >= 1 || g.allele2 >= 1) allMissing = false;
+        }
+        if (allMissing) return true;
+    }
+    return false;
+}
+
+FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
+{
+    Pedigree& pedigree = *owned;
+    if (missingAllAllelesAtSomeLocus(pedigree)) {
+        std::cout << pedigree.familyId << " missing all alleles on some markers!\n";
+        return FamilyOutcome::next;
+    }
+    if (auto problem = ilpSchemeProblem(pedigree)) {
+        std::cout << "Skipping family " << pedigree.familyId << ": " << *problem << "\n";
+        return FamilyOutcome::next;
+    }
+
+    DatasetSummary& summary = *run.summary;
+    std::size_t loci = pedigree.members.begin()->second.genotypes.size();
+    std::size_t intervals = loci > 0 ? loci - 1 : 0;
+    if (!summary.likelihoodSkipped && summary.markerDistances.size() < intervals) {
+        std::cout << markerDistanceFileName << " holds " << summary.markerDistances.size()
+                  << " distances but family " << pedigree.familyId << " has " << intervals
+                  << " marker intervals, assume evenly spaced!\n";
+        fallBackToEvenSpacing(summary);
+    }
+    if (summary.likelihoodSkipped)
+        pedigree.markerWeights.assign(intervals, 1.0f);
+    else
+        pedigree.markerWeights = summary.markerDistances;
+
+    pedigree.missingAlleleCount = 0;
+    for (const auto& [id, m] : pedigree.members) pedigree.missingAlleleCount += m.missingAlleleCount;
+    pedigree.finalise();
+    pedigree.prepare();
+    // Mode i does not phase around an inconsistent trio: the run ends here.
+    if (!pedigree.checkMendel()) return FamilyOutcome::endRun;
+
+    Pedigree& kept = summary.addPedigree(std::move(owned));
+    solvePedigreeByIlp(kept, run.dat, run.res, run.out, resultFileName(run.inputName, "msp"));
+    return FamilyOutcome::next;
+}
+
+void ilpFinishRun(BatchRun& run)
+{
+    writeTotalTime(run);
+    run.summary->countFounderHaplotypes();
+    run.summary->computeLikelihoods();
+    run.summary->writeStatistics(run.res);
+}
+
+} // namespace
 
 BatchMode ilpMode()
 {
     BatchMode mode;
     mode.keepsSummary = true;
     mode.minimumMembers = 3;
+    mode.startRun = ilpStartRun;
+    mode.announceFamily = ilpAnnounceFamily;
+    mode.endOfFamily = ilpEndOfFamily;
+    mode.finishRun = ilpFinishRun;
     return mode;
+}
+
+void readMarkerDistances(DatasetSummary& summary)
+{
+    std::ifstream file(markerDistanceFileName);
+    if (!file.is_open()) {
+        summary.likelihoodSkipped = true;
+        std::cout << "Can not find the marker distance file: markerdist.txt, assume evenly spaced!\n";
+        return;
+    }
+    std::string line;
+    int lineNumber = 0;
+    while (std::getline(file, line)) {
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> fields = splitFields(line, " ,\t");
+        if (fields.empty()) break;
+        const char* text = fields[0].c_str();
+        char* end = nullptr;
+        float theta = std::strtof(text, &end);
+        if (end == text || !(theta > 0.0f && theta <= 0.5f)) {
+            std::cout << "Marker distance \"" << fields[0] << "\" on line " << lineNumber << " of "
+                      << markerDistanceFileName
+                      << " is not a recombination fraction in (0, 0.5], assume evenly spaced!\n";
+            fallBackToEvenSpacing(summary);
+            return;
+        }
+        summary.markerDistances.push_back(theta);
+    }
+}
+
+IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
+                             const std::string& modelFileName)
+{
+    IlpResult result = IlpResult::solved;
+    IlpModel model(pedigree);
+    buildModel(model);
+    if (!reduceModel(model)) {
+        reportFamily(pedigree, res, "the integer programme is inconsistent (no haplotype configuration "
+                                    "fits the genotypes); no solution written");
+        result = IlpResult::inconsistent;
+    } else if (std::FILE* file = std::fopen(modelFileName.c_str(), "w")) {
+        writeMps(model, file);
+        bool written = std::fflush(file) == 0 && !std::ferror(file);
+        std::fclose(file);
+        emptyFile(ilpLogFileName);
+        SolverOutcome outcome;
+        if (written)
+            outcome = solveModelFile(modelFileName, ilpLogFileName);
+        else
+            outcome.problem = "the model file " + modelFileName + " could not be written";
+        if (outcome.status == SolverStatus::optimal && !readSolverLog(model, ilpLogFileName)) {
+            outcome.status = SolverStatus::failed;
+            outcome.problem = std::string("the solver log ") + ilpLogFileName + " holds no solution";
+        }
+        if (outcome.status == SolverStatus::infeasible) {
+            reportFamily(pedigree, res, "the solver found no feasible haplotype configuration; no solution written");
+            result = IlpResult::infeasible;
+        } else if (outcome.status == SolverStatus::failed) {
+            reportFamily(pedigree, res, outcome.problem + "; no solution written");
+            result = IlpResult::solverFailed;
+        } else {
+            settleObjective(model);
+            settleMergedClasses(model);
+            applyHaplotypes(model);
+            writeIlpSolutions(model, dat, res, out);
+        }
+    } else {
+        reportFamily(pedigree, res, "the model file " + modelFileName + " cannot be created; no solution written");
+        result = IlpResult::solverFailed;
+    }
+    emptyFile(ilpLogFileName);
+    emptyFile(modelFileName);
+    // The fixed values were working state of this family only.
+    for (auto& [id, m] : pedigree.members) {
+        for (GenotypeRecord& g : m.genotypes) {
+            g.sideSet0.clear();
+            g.sideSet1.clear();
+        }
+    }
+    return result;
+}
+
+void settleObjective(IlpModel& model)
+{
+    for (std::size_t i = model.objectiveVariables.size(); i-- > 0;) {
+        int literal = model.objectiveVariables[i];
+        if (literal > 0 && model.fixedValue(literal) != 1)
+            model.fixVariable(literal, 0);
+        else if (literal < 0 && model.fixedValue(-literal) != 0)
+            model.fixVariable(-literal, 1);
+    }
+}
+
+namespace {
+
+// Whether giving the first set firstValue (and the second set the other
+// value) agrees with every fixed member.
+bool classAccepts(const IlpModel& model, const MergedClass& merged, int firstValue)
+{
+    for (int v : merged.firstSet)
+        if (model.fixedValue(v) == 1 - firstValue) return false;
+    for (int v : merged.secondSet)
+        if (model.fixedValue(v) == firstValue) return false;
+    return true;
+}
+
+void fixClass(IlpModel& model, const MergedClass& merged, int firstValue)
+{
+    for (int v : merged.firstSet) model.fixVariable(v, firstValue);
+    for (int v : merged.secondSet) model.fixVariable(v, 1 - firstValue);
+}
+
+int firstFixedValue(const IlpModel& model, const std::set<int>& set)
+{
+    for (int v : set) {
+        int value = model.fixedValue(v);
+        if (value >= 0) return value;
+    }
+    return -1;
+}
+
+} // namespace
+
+void settleMergedClasses(IlpModel& model)
+{
+    model.undeterminedClasses.clear();
+    for (const MergedClass& merged : model.mergedClasses) {
+        int value = firstFixedValue(model, merged.firstSet);
+        if (value >= 0) {
+            if (classAccepts(model, merged, value)) {
+                fixClass(model, merged, value);
+                continue;
+            }
+            std::cout << (value == 1 ? "error 1" : "error 2") << "\n";
+        }
+        value = firstFixedValue(model, merged.secondSet);
+        if (value >= 0) {
+            if (classAccepts(model, merged, 1 - value)) {
+                fixClass(model, merged, 1 - value);
+                continue;
+            }
+            std::cout << (value == 1 ? "error 3" : "error 4") << "\n";
+        }
+        model.undeterminedClasses.push_back(merged);
+    }
+}
+
+void applyHaplotypes(IlpModel& model)
+{
+    Pedigree& pedigree = *model.pedigree;
+    std::vector<std::vector<int>> alleles = allelesByRank(pedigree);
+    for (int id : pedigree.processingOrder) {
+        Individual& member = *pedigree.member(id);
+        for (std::size_t l = 0; l < member.genotypes.size() && l < alleles.size(); ++l) {
+            GenotypeRecord& g = member.genotypes[l];
+            int m = model.distinctAlleleCounts[l];
+            int base = variableId(member.memberIndex, static_cast<int>(l), 0);
+            for (int side = 0; side < 2; ++side) {
+                for (int k = 0; k < m; ++k) {
+                    if (model.fixedValue(base + side * m + k) != 1) continue;
+                    g.allele(side) = alleles[l][static_cast<std::size_t>(k)];
+                    break;
+                }
+            }
+            g.phased = true;
+            g.paternalSource = model.fixedValue(base + paternalSourceKind) == 1 ? 1 : 0;
+            g.maternalSource = model.fixedValue(base + maternalSourceKind) == 1 ? 1 : 0;
+        }
+    }
+}
+
+void writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, std::FILE* out)
+{
+    Pedigree& pedigree = *model.pedigree;
+    const std::size_t classes = model.undeterminedClasses.size();
+    long long solutions = 1;
+    if (classes > maxEnumeratedClasses) {
+        std::string line = "Family " + std::to_string(pedigree.familyId) + ": " + std::to_string(classes)
+            + " undetermined phase choices, more than " + std::to_string(maxEnumeratedClasses)
+            + "; only the first of 2^" + std::to_string(classes) + " equally good solutions is written";
+        std::cout << line << "\n";
+        res << line << "\n";
+    } else {
+        solutions = 1LL << classes;
+    }
+    std::vector<std::vector<int>> alleles = allelesByRank(pedigree);
+    for (long long s = 0; s < solutions; ++s) {
+        for (std::size_t j = 0; j < classes; ++j) {
+            int bit = j < 63 ? static_cast<int>((s >> j) & 1) : 0;
+            const MergedClass& merged = model.undeterminedClasses[j];
+            for (int v : merged.firstSet) applyValue(model, alleles, v, bit);
+            for (int v : merged.secondSet) applyValue(model, alleles, v, 1 - bit);
+        }
+        countRecombinants(pedigree);
+        pedigree.writeDat(dat);
+        res << solutions << "\t" << s + 1 << "\t";
+        pedigree.writeRes(res);
+        pedigree.writeOut(out);
+    }
 }
 
 } // namespace tavirlen

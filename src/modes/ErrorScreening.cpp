@@ -3,6 +3,7 @@
 #include "app/BatchDriver.h"
 #include "modes/ScreeningInput.h"
 #include "pedigree/DatasetSummary.h"
+#include "pedigree/FamilyCheck.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -65,37 +66,6 @@ std::unique_ptr<Pedigree> buildScreeningFamily(int familyNumber, const std::set<
     }
     pedigree->prepare();
     return pedigree;
-}
-
-std::optional<int> findParentCycle(const Pedigree& pedigree)
-{
-    enum Mark { unseen, open, done };
-    std::map<int, Mark> marks;
-    for (const auto& [startId, start] : pedigree.members) {
-        if (marks[startId] != unseen) continue;
-        // An explicit stack of (id, next parent side): deep pedigrees cannot
-        // exhaust the call stack.
-        std::vector<std::pair<int, int>> stack{{startId, 0}};
-        marks[startId] = open;
-        while (!stack.empty()) {
-            auto& [id, side] = stack.back();
-            if (side == 2) {
-                marks[id] = done;
-                stack.pop_back();
-                continue;
-            }
-            int parentId = pedigree.member(id)->parentId(side++);
-            // Id 0 is "no parent", even where a placeholder member carries it.
-            if (parentId == 0 || !pedigree.member(parentId)) continue;
-            Mark& mark = marks[parentId];
-            if (mark == open) return parentId;
-            if (mark == unseen) {
-                mark = open;
-                stack.push_back({parentId, 0});
-            }
-        }
-    }
-    return std::nullopt;
 }
 
 AncestorAlleles ancestorAlleles(const Pedigree& pedigree, const Individual& member, int locus)

@@ -24,9 +24,6 @@ std::unique_ptr<Pedigree> buildScreeningFamily(int familyNumber, const std::set<
                                                std::map<int, Individual>& individuals,
                                                int locusCount, std::ostream& listing);
 
-// A member on a cycle of parent links, or nothing when there is none.
-std::optional<int> findParentCycle(const Pedigree& pedigree);
-
 // The alleles of a member's nearest ancestors typed at `locus`, along every
 // line of descent; incomplete when some line ends in a founder untyped there.
 struct AncestorAlleles {

@@ -11,37 +11,6 @@ std::string individual(int id)
     return "individual " + std::to_string(id);
 }
 
-// Depth-first search over the parent links; returns an id on a cycle or 0.
-int findCycle(const Pedigree& pedigree)
-{
-    enum Mark { unseen, open, done };
-    std::map<int, Mark> marks;
-    for (const auto& [startId, start] : pedigree.members) {
-        if (marks[startId] != unseen) continue;
-        // Explicit stack of (id, next parent side) so deep pedigrees cannot
-        // exhaust the call stack.
-        std::vector<std::pair<int, int>> stack{{startId, 0}};
-        marks[startId] = open;
-        while (!stack.empty()) {
-            auto& [id, side] = stack.back();
-            if (side == 2) {
-                marks[id] = done;
-                stack.pop_back();
-                continue;
-            }
-            int parentId = pedigree.member(id)->parentId(side++);
-            if (parentId == 0 || !pedigree.member(parentId)) continue;
-            Mark& mark = marks[parentId];
-            if (mark == open) return parentId;
-            if (mark == unseen) {
-                mark = open;
-                stack.push_back({parentId, 0});
-            }
-        }
-    }
-    return 0;
-}
-
 } // namespace
 
 std::optional<std::string> checkFamily(const Pedigree& pedigree)
@@ -81,8 +50,39 @@ std::optional<std::string> checkFamily(const Pedigree& pedigree)
             return individual(parentId) + " is the father of " + std::to_string(role.first)
                 + " and the mother of " + std::to_string(role.second);
 
-    if (int id = findCycle(pedigree))
-        return "parent links form a cycle through " + individual(id);
+    if (std::optional<int> id = findParentCycle(pedigree))
+        return "parent links form a cycle through " + individual(*id);
+    return std::nullopt;
+}
+
+std::optional<int> findParentCycle(const Pedigree& pedigree)
+{
+    enum Mark { unseen, open, done };
+    std::map<int, Mark> marks;
+    for (const auto& [startId, start] : pedigree.members) {
+        if (marks[startId] != unseen) continue;
+        // An explicit stack of (id, next parent side): deep pedigrees cannot
+        // exhaust the call stack.
+        std::vector<std::pair<int, int>> stack{{startId, 0}};
+        marks[startId] = open;
+        while (!stack.empty()) {
+            auto& [id, side] = stack.back();
+            if (side == 2) {
+                marks[id] = done;
+                stack.pop_back();
+                continue;
+            }
+            int parentId = pedigree.member(id)->parentId(side++);
+            // Id 0 is "no parent", even where a placeholder member carries it.
+            if (parentId == 0 || !pedigree.member(parentId)) continue;
+            Mark& mark = marks[parentId];
+            if (mark == open) return parentId;
+            if (mark == unseen) {
+                mark = open;
+                stack.push_back({parentId, 0});
+            }
+        }
+    }
     return std::nullopt;
 }
 

@@ -14,4 +14,7 @@ namespace tavirlen {
 // naming the individual, or nothing when the family is sound.
 std::optional<std::string> checkFamily(const Pedigree& pedigree);
 
+// An id on a cycle of parent links among the members, if there is one.
+std::optional<int> findParentCycle(const Pedigree& pedigree);
+
 } // namespace tavirlen

@@ -27,6 +27,10 @@ struct GenotypeRecord {
     // Two equal alleles, both typed: the order carries no phase information.
     bool homozygousTyped() const { return allele1 == allele2 && allele1 != 0; }
 
+    // Both alleles typed and different: only then does the allele a child
+    // received show which of the two was passed on.
+    bool informative() const { return allele1 != allele2 && allele1 >= 1 && allele2 >= 1; }
+
     int allele(int side) const { return side == 0 ? allele1 : allele2; }
     int& allele(int side) { return side == 0 ? allele1 : allele2; }
     int source(int side) const { return side == 0 ? paternalSource : maternalSource; }

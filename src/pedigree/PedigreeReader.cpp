@@ -94,8 +94,15 @@ void PedigreeReader::addMember(Pedigree& pedigree, const std::vector<std::string
     member.familyId = pedigree.familyId;
     bool sound = true;
     int* header[] = {&member.individualId, &member.fatherId, &member.motherId, &member.sex};
-    for (std::size_t i = 0; i < 4 && i + 1 < fields.size(); ++i)
-        if (parseDecimal(fields[i + 1], *header[i]) == ParseStatus::overflow) sound = false;
+    const char* names[] = {"individual id", "father id", "mother id"};
+    for (std::size_t i = 0; i < 4 && i + 1 < fields.size(); ++i) {
+        ParseStatus status = parseDecimal(fields[i + 1], *header[i]);
+        if (status == ParseStatus::overflow) sound = false;
+        // A text id would read as 0: every such line would replace the one
+        // before it, or turn a child into a founder, without a trace.
+        if (status == ParseStatus::noNumber && i < 3 && pedigree.readProblem.empty())
+            pedigree.readProblem = std::string("the ") + names[i] + " " + fields[i + 1] + " is not a number";
+    }
 
     std::size_t firstAllele = static_cast<std::size_t>(headerColumns_);
     if (fields.size() < firstAllele) {

@@ -94,7 +94,9 @@ void setSourceFromParent(Individual& child, const Individual& parent, int side, 
         lastSource = -1;
         return;
     }
-    if (p.homozygousTyped()) {
+    // A parent locus that cannot tell its two alleles apart (homozygous or
+    // with a missing allele) carries the last source over.
+    if (!p.informative()) {
         if (lastSource != -1) g.source(side) = lastSource;
         return;
     }
@@ -197,7 +199,7 @@ void refreshSources(Pedigree& pedigree)
             for (std::size_t k = 0; k < loci; ++k) {
                 GenotypeRecord& g = m.genotypes[k];
                 const GenotypeRecord& p = parent->genotypes[k];
-                if (!g.phased || g.source(side) != -1 || !p.phased || p.homozygousTyped()) continue;
+                if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative()) continue;
                 g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
             }
         }

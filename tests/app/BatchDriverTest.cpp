@@ -116,6 +116,17 @@ TEST(BlockExtensionMode, UnsafeFamiliesAreSkippedWithOneLineAndTheRunGoesOn)
     EXPECT_EQ(resFamilies(readFile("mixed.res")), (std::vector<std::string>{"1", "9"}));
 }
 
+TEST(BlockExtensionMode, TextIdsAreReportedEvenWhenTheyCollapseAFamily)
+{
+    test::TempDir dir;
+    writeFile("text.txt", "F1 A1 0 0 1 0 0 1 1\nF1 A2 0 0 2 0 0 1 1\nF1 A3 A1 A2 1 0 0 1 1\n"
+                          "2 1 0 0 1 0 0 1 1\n2 2 0 0 2 0 0 1 1\n");
+    testing::internal::CaptureStdout();
+    runBatch(blockExtensionMode(7), "text.txt");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Skipping family -1: the individual id A1 is not a number\n");
+    EXPECT_EQ(resFamilies(readFile("text.res")), std::vector<std::string>{});
+}
+
 TEST(BlockExtensionMode, ARepeatedFamilyIdGivesTwoFamiliesBothKept)
 {
     test::TempDir dir;

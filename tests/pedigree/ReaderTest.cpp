@@ -134,6 +134,11 @@ TEST(Reader, MalformedLinesAreNotedForTheFamilyCheck)
     auto familyOverflow = readFamily("4294967296 4 0 0 1 0 0 1 1\n", 7, false);
     EXPECT_EQ(familyOverflow->readProblem, "its family id is too large for a 32-bit integer");
     EXPECT_TRUE(readFamily("1 4 0 0 1 0 0 1 1\n", 7, false)->readProblem.empty());
+    EXPECT_EQ(readFamily("1 A-7 0 0 1 0 0 1 1\n", 7, false)->readProblem, "the individual id A-7 is not a number");
+    EXPECT_EQ(readFamily("1 4 x 0 1 0 0 1 1\n", 7, false)->readProblem, "the father id x is not a number");
+    EXPECT_EQ(readFamily("1 4 1 m 1 0 0 1 1\n", 7, false)->readProblem, "the mother id m is not a number");
+    // The sex is not an id: a text there keeps 0 and is shown as female.
+    EXPECT_TRUE(readFamily("1 4 0 0 f 0 0 1 1\n", 7, false)->readProblem.empty());
 }
 
 TEST(ParseDecimal, BehavesLikePercentDWithoutOverflow)

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "memberdp/SourceCosts.h"
+#include "memberdp/StateLayout.h"
+
+#include <functional>
+
+namespace tavirlen {
+
+// Follows the optimal paths of the programme depth-first from the last locus
+// down, larger states first at every branching, applying each state to the
+// pedigree on the way down. Each time a path reaches locus 0 with a phase
+// configuration (the states masked by the phase mask) not met before, the
+// pedigree holds exactly that path and `write` is called.
+//
+// Work is kept to what can still produce a new configuration: below a cell,
+// the configurations reachable depend only on the cell, so a cell met again
+// under the same phases at every locus above it is not followed a second time.
+// That never changes which configurations are written, nor their order, nor
+// the path (and so the sources) each one is written with.
+//
+// Returns the number of configurations written.
+long long writeOptimalConfigurations(Pedigree& pedigree, const StateLayout& layout,
+                                     const std::vector<LocusRules>& rules, const SourceCosts& costs,
+                                     const std::function<void()>& write);
+
+} // namespace tavirlen

@@ -1,0 +1,251 @@
+#include "phasing/BlockWalk.h"
+
+#include "pedigree/Random.h"
+#include "phasing/ParentPhaseDP.h"
+#include "phasing/PhasingHelpers.h"
+#include "phasing/Sources.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tavirlen {
+
+namespace {
+
+// The block's loci [first, end), clipped to the member's loci.
+struct BlockRange {
+    int first = 0;
+    int end = 0;
+};
+
+BlockRange blockRange(const Pedigree& pedigree, const Individual& member)
+{
+    int loci = static_cast<int>(member.genotypes.size());
+    int first = std::clamp(pedigree.blockStart, 0, loci);
+    int end = std::clamp(pedigree.blockStart + std::max(pedigree.blockLength, 0), first, loci);
+    return {first, end};
+}
+
+GenotypeRecord& at(Individual& member, int locus)
+{
+    return member.genotypes[static_cast<std::size_t>(locus)];
+}
+
+const GenotypeRecord& at(const Individual& member, int locus)
+{
+    return member.genotypes[static_cast<std::size_t>(locus)];
+}
+
+} // namespace
+
+void extendToChild(Pedigree& pedigree, int parentId, int childId)
+{
+    Individual* parent = pedigree.member(parentId);
+    Individual* child = pedigree.member(childId);
+    if (!parent || !child || !sameLocusCount(pedigree)) return;
+    int side = child->fatherId == parentId ? 0 : 1;
+    BlockRange block = blockRange(pedigree, *child);
+
+    int found = -1;
+    for (int l = block.first; l < block.end; ++l) {
+        if (at(*child, l).source(side) != -1) {
+            found = l;
+            break;
+        }
+    }
+    int running;
+    if (found != -1) {
+        running = at(*child, found).source(side);
+    } else {
+        running = rand() >= 16383 ? 1 : 0;
+    }
+
+    // An unphased locus is ordered so that the child's allele on this side
+    // is the parent's allele `running`.
+    auto order = [&](int l) {
+        GenotypeRecord& g = at(*child, l);
+        if (g.phased) return;
+        bringToSide(g, side, at(*parent, l).allele(running));
+        g.phased = true;
+    };
+    // Gives locus l the running source. Where the parent's two alleles differ
+    // and the child carries the other one, the child has changed source: the
+    // running source follows the alleles, as it follows a recorded change.
+    auto follow = [&](int l) {
+        order(l);
+        GenotypeRecord& g = at(*child, l);
+        const GenotypeRecord& p = at(*parent, l);
+        if (p.phased && !p.homozygousTyped() && g.allele(side) != p.allele(running)
+            && g.allele(side) == p.allele(1 - running))
+            running = 1 - running;
+        g.source(side) = running;
+    };
+    if (found != -1) {
+        order(found);
+        for (int l = found - 1; l >= block.first; --l) follow(l);
+        running = at(*child, found).source(side);
+    }
+    for (int l = found == -1 ? block.first : found + 1; l < block.end; ++l) {
+        if (at(*child, l).source(side) == -1)
+            follow(l);
+        else
+            running = at(*child, l).source(side);
+    }
+
+    const Individual* other = parentOf(pedigree, *child, 1 - side);
+    for (int l = block.first; l < block.end; ++l) {
+        GenotypeRecord& g = at(*child, l);
+        g.source(1 - side) = -1;
+        if (!other || !at(*other, l).phased) continue;
+        const GenotypeRecord& o = at(*other, l);
+        int allele = g.allele(1 - side);
+        if (allele == o.allele1 && allele != o.allele2)
+            g.source(1 - side) = 0;
+        else if (allele == o.allele2 && allele != o.allele1)
+            g.source(1 - side) = 1;
+    }
+
+    pedigree.visitedIds.insert(childId);
+    pedigree.fileMember(childId);
+}
+
+void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int childId)
+{
+    Individual* child = pedigree.member(childId);
+    if (!child || !sameLocusCount(pedigree)) return;
+    const Individual* father = pedigree.member(child->fatherId == parentId ? parentId : mateId);
+    const Individual* mother = pedigree.member(child->motherId == parentId ? parentId : mateId);
+    BlockRange block = blockRange(pedigree, *child);
+
+    bool anySource = false;
+    for (int l = block.first; l < block.end && !anySource; ++l)
+        anySource = at(*child, l).paternalSource != -1 || at(*child, l).maternalSource != -1;
+
+    if (anySource && father && mother) {
+        for (int l = block.first; l < block.end; ++l) {
+            GenotypeRecord& g = at(*child, l);
+            if (g.phased) continue;
+            int f1 = at(*father, l).allele1;
+            int m1 = at(*mother, l).allele1;
+            auto [paternalBelow, paternalAbove] = flankingSources(*child, 0, l);
+            auto [maternalBelow, maternalAbove] = flankingSources(*child, 1, l);
+            auto cost = [&](int paternal, int maternal) {
+                int disagreements = 0;
+                for (int s : {paternalBelow, paternalAbove}) disagreements += s != -1 && s != paternal;
+                for (int s : {maternalBelow, maternalAbove}) disagreements += s != -1 && s != maternal;
+                return disagreements;
+            };
+            int keepPaternal = g.allele1 == f1 ? 0 : 1;
+            int keepMaternal = g.allele2 == m1 ? 0 : 1;
+            int swapPaternal = g.allele2 == f1 ? 0 : 1;
+            int swapMaternal = g.allele1 == m1 ? 0 : 1;
+            if (cost(keepPaternal, keepMaternal) > cost(swapPaternal, swapMaternal)) {
+                std::swap(g.allele1, g.allele2);
+                g.paternalSource = swapPaternal;
+                g.maternalSource = swapMaternal;
+            } else {
+                g.paternalSource = keepPaternal;
+                g.maternalSource = keepMaternal;
+            }
+            g.phased = true;
+        }
+    }
+
+    pedigree.visitedIds.insert(childId);
+    pedigree.fileMember(childId);
+}
+
+void extendFromSeed(Pedigree& pedigree)
+{
+    if (!sameLocusCount(pedigree)) return;
+    int id = pedigree.seedId;
+    for (;;) {
+        pedigree.visitedIds.insert(id);
+        if (Individual* x = pedigree.member(id)) {
+            // Copied: phasing a child does not change the list, but the
+            // walk must not depend on that.
+            const std::vector<int> children = x->childIds;
+            for (int childId : children) {
+                if (pedigree.visitedIds.count(childId)) continue;
+                const Individual* child = pedigree.member(childId);
+                if (!child) continue;
+                // The other parent is normally the mate; a half-sibling's is
+                // its own other parent.
+                int otherId = child->fatherId == id ? child->motherId : child->fatherId;
+                bool otherDone = otherId != 0 && pedigree.member(otherId) && pedigree.visitedIds.count(otherId);
+                if (otherDone) {
+                    extendToChildOfPair(pedigree, id, otherId, childId);
+                } else if (!showsChangeOfSource(*child)) {
+                    extendToChild(pedigree, id, childId);
+                } else {
+                    pedigree.recombinantQueue.push_back(childId);
+                    continue;
+                }
+                refreshSources(pedigree);
+            }
+            for (int side = 0; side < 2; ++side) {
+                int parentId = x->parentId(side);
+                if (parentId == 0 || !pedigree.member(parentId) || pedigree.visitedIds.count(parentId))
+                    continue;
+                phaseParentByDP(pedigree, id, parentId);
+                refreshSources(pedigree);
+            }
+        }
+        std::deque<int>* queue = !pedigree.cleanQueue.empty()         ? &pedigree.cleanQueue
+                                 : !pedigree.recombinantQueue.empty() ? &pedigree.recombinantQueue
+                                                                      : nullptr;
+        if (!queue) break;
+        id = queue->front();
+        queue->pop_front();
+        pedigree.seedId = id;
+    }
+    int loci = static_cast<int>(pedigree.locusWork.size());
+    for (int l = std::max(pedigree.blockStart, 0); l < pedigree.blockStart + pedigree.blockLength && l < loci; ++l)
+        pedigree.locusWork[static_cast<std::size_t>(l)] = 1;
+}
+
+bool findNextBlock(Pedigree& pedigree)
+{
+    pedigree.seedId = 0;
+    pedigree.blockLength = 0;
+    pedigree.blockStart = 0;
+    PhasedRun alternative;
+    int alternativeId = 0;
+    pedigree.visitedIds.clear();
+    pedigree.cleanQueue.clear();
+
+    for (const auto& [id, m] : pedigree.members) {
+        std::vector<PhasedRun> runs = phasedRuns(m);
+        if (completelyPhased(m)) {
+            pedigree.visitedIds.insert(id);
+            pedigree.fileMember(id);
+        }
+        bool changes = showsChangeOfSource(m);
+        for (const PhasedRun& run : runs) {
+            if (run.length < pedigree.blockLength) continue;
+            bool uncovered = false;
+            for (int l = run.start; l < run.start + run.length && !uncovered; ++l)
+                uncovered = static_cast<std::size_t>(l) < pedigree.locusWork.size()
+                    && pedigree.locusWork[static_cast<std::size_t>(l)] == 0;
+            if (!uncovered) continue;
+            if (changes) {
+                alternative = run;
+                alternativeId = id;
+            } else {
+                pedigree.seedId = id;
+                pedigree.blockLength = run.length;
+                pedigree.blockStart = run.start;
+            }
+        }
+    }
+
+    if (pedigree.visitedIds.size() >= pedigree.members.size()) return false;
+    if (pedigree.blockLength >= 2) return true;
+    if (alternative.length < 2) return false;
+    pedigree.seedId = alternativeId;
+    pedigree.blockLength = alternative.length;
+    pedigree.blockStart = alternative.start;
+    return true;
+}
+
+} // namespace tavirlen

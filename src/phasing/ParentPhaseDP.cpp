@@ -1,0 +1,264 @@
+#include "phasing/ParentPhaseDP.h"
+
+#include "pedigree/Random.h"
+#include "phasing/PhasingHelpers.h"
+#include "phasing/Sources.h"
+
+#include <algorithm>
+#include <array>
+#include <iostream>
+#include <limits>
+#include <utility>
+
+namespace tavirlen {
+
+namespace {
+
+// Back-pointer of index 0 and of excluded states.
+constexpr int noPredecessor = randMax;
+// Back-pointer when both predecessors cost the same.
+constexpr int eitherPredecessor = 2;
+
+// Cost and back-pointer of the two arrangements at each index of the range.
+struct PhaseStateTable {
+    struct Cell {
+        int cost = 0;
+        int back = noPredecessor;
+        bool excluded = false;
+    };
+    std::array<std::array<Cell, parentPhaseLoci>, 2> cells;
+
+    Cell& at(int state, int index)
+    {
+        return cells[static_cast<std::size_t>(state)][static_cast<std::size_t>(index)];
+    }
+    void exclude(int state, int index) { at(state, index) = {randMax, noPredecessor, true}; }
+
+    // The cheaper way into `state` at index i: staying costs `stay` more,
+    // changing costs `change` more. Excluded predecessors are not taken.
+    void relax(int state, int i, int stay, int change)
+    {
+        const Cell& same = at(state, i - 1);
+        const Cell& other = at(1 - state, i - 1);
+        Cell& cell = at(state, i);
+        cell.excluded = false;
+        if (other.excluded || (!same.excluded && same.cost + stay < other.cost + change)) {
+            cell.cost = same.cost + stay;
+            cell.back = state;
+        } else if (same.excluded || other.cost + change < same.cost + stay) {
+            cell.cost = other.cost + change;
+            cell.back = 1 - state;
+        } else {
+            cell.cost = same.cost + stay;
+            cell.back = eitherPredecessor;
+        }
+    }
+
+    // Cost for comparing the two states; an excluded state loses to any other.
+    int rank(int state, int index)
+    {
+        const Cell& cell = at(state, index);
+        return cell.excluded ? std::numeric_limits<int>::max() : cell.cost;
+    }
+};
+
+// The nearest determined source on a side at or below the locus, else the
+// nearest above it; -1 when the member has none.
+int nearestSource(const Individual& member, int side, int locus)
+{
+    int loci = static_cast<int>(member.genotypes.size());
+    for (int l = std::min(locus, loci - 1); l >= 0; --l) {
+        int s = member.genotypes[static_cast<std::size_t>(l)].source(side);
+        if (s != -1) return s;
+    }
+    for (int l = std::max(locus + 1, 0); l < loci; ++l) {
+        int s = member.genotypes[static_cast<std::size_t>(l)].source(side);
+        if (s != -1) return s;
+    }
+    return -1;
+}
+
+void swapAtRandom(GenotypeRecord& g)
+{
+    if (rand() >= 16383) std::swap(g.allele1, g.allele2);
+}
+
+// Nothing decides the arrangement: a non-founder follows its own flanking
+// sources, first paternal then maternal; otherwise a coin.
+void fallbackArrangement(Pedigree& pedigree, Individual& parent, int locus)
+{
+    GenotypeRecord& g = parent.genotypes[static_cast<std::size_t>(locus)];
+    if (!parent.isFounder()) {
+        for (int side = 0; side < 2; ++side) {
+            const Individual* grandparent = parentOf(pedigree, parent, side);
+            int code = flankCode(parent, side, locus);
+            if (grandparent && (code == 0 || code == 1)) {
+                bringToSide(g, side, grandparent->genotypes[static_cast<std::size_t>(locus)].allele(code));
+                return;
+            }
+        }
+    }
+    swapAtRandom(g);
+}
+
+} // namespace
+
+bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
+{
+    Individual* child = pedigree.member(childId);
+    Individual* parent = pedigree.member(parentId);
+    if (!child || !parent || !sameLocusCount(pedigree)) return false;
+    const int side = child->fatherId == parentId ? 0 : 1;
+    const int loci = std::min(static_cast<int>(parent->genotypes.size()),
+                              static_cast<int>(child->genotypes.size()));
+    const int blockFirst = std::clamp(pedigree.blockStart, 0, loci);
+    const int blockEnd = std::clamp(pedigree.blockStart + std::max(pedigree.blockLength, 0), blockFirst, loci);
+    auto P = [&](int l) -> GenotypeRecord& { return parent->genotypes[static_cast<std::size_t>(l)]; };
+    auto X = [&](int l) -> GenotypeRecord& { return child->genotypes[static_cast<std::size_t>(l)]; };
+
+    int first = blockFirst;
+    while (first < blockEnd && P(first).homozygousTyped()) ++first;
+    const int count = blockEnd - first;
+    if (count > parentPhaseLoci) {
+        std::cout << "There are too may markers!\n";
+        return false;
+    }
+
+    if (count > 0) {
+        PhaseStateTable table;
+        if (P(first).phased) {
+            table.at(arrangement(P(first)), 0) = {0, noPredecessor, false};
+            table.exclude(1 - arrangement(P(first)), 0);
+        } else {
+            table.at(0, 0) = {0, noPredecessor, false};
+            table.at(1, 0) = {0, noPredecessor, false};
+        }
+
+        int previous = first; // the last heterozygous locus so far
+        for (int i = 1; i < count; ++i) {
+            const int l = first + i;
+            const GenotypeRecord& gp = P(previous);
+            const GenotypeRecord& gl = P(l);
+            // Children that keep their source from `previous` to `l` when the
+            // parent keeps its stored arrangements (same rank), and the others.
+            int sameRank = 0;
+            int differentRank = 0;
+            const bool storedEqual = arrangement(gp) == arrangement(gl);
+            for (int id : parent->childIds) {
+                const Individual* c = pedigree.member(id);
+                if (!c || static_cast<int>(c->genotypes.size()) <= l) continue;
+                const GenotypeRecord& cp = c->genotypes[static_cast<std::size_t>(previous)];
+                const GenotypeRecord& cl = c->genotypes[static_cast<std::size_t>(l)];
+                if (!cp.phased || !cl.phased) continue;
+                const bool samePosition = (cp.allele(side) == gp.allele1 && cl.allele(side) == gl.allele1)
+                    || (cp.allele(side) == gp.allele2 && cl.allele(side) == gl.allele2);
+                if (samePosition == storedEqual)
+                    ++sameRank;
+                else
+                    ++differentRank;
+            }
+            if (gl.phased && gl.homozygousTyped()) {
+                for (int state = 0; state < 2; ++state) {
+                    table.at(state, i) = table.at(state, i - 1);
+                    table.at(state, i).back = state;
+                }
+            } else if (gl.phased) {
+                const int stored = arrangement(gl);
+                table.relax(stored, i, differentRank, sameRank);
+                table.exclude(1 - stored, i);
+            } else {
+                table.relax(0, i, differentRank, sameRank);
+                table.relax(1, i, differentRank, sameRank);
+            }
+            if (!gl.homozygousTyped()) previous = l;
+        }
+
+        const int last = count - 1;
+        int k = last;
+        while (k > 0 && P(first + k).phased) --k;
+        const int lk = first + k;
+        GenotypeRecord& gk = P(lk);
+        const int cost0 = table.rank(0, k);
+        const int cost1 = table.rank(1, k);
+        if (cost0 != cost1) {
+            arrangeAs(gk, cost0 < cost1 ? 0 : 1);
+        } else if (k == last) {
+            // The child's own sources say which of the parent's alleles it
+            // carries here; failing that, any child's.
+            int reference = nearestSource(*child, side, lk);
+            for (std::size_t c = 0; reference == -1 && c < parent->childIds.size(); ++c)
+                if (const Individual* other = pedigree.member(parent->childIds[c]))
+                    reference = nearestSource(*other, side, lk);
+            int code = flankCode(*child, side, lk);
+            if (code == 0 || code == 1) reference = code;
+            if (reference != -1)
+                bringToSide(gk, reference, X(lk).allele(side));
+            else
+                fallbackArrangement(pedigree, *parent, lk);
+        } else {
+            // Every locus after k is phased: the path into the next
+            // heterozygous locus says where k stands.
+            int j = k + 1;
+            while (j < last && P(first + j).homozygousTyped()) ++j;
+            const GenotypeRecord& gj = P(first + j);
+            int decided = -1;
+            if (!missingAllele(gj.allele1) && !missingAllele(gj.allele2) && gj.allele1 != gj.allele2) {
+                int back = table.at(arrangement(gj), j).back;
+                if (back == 0 || back == 1) decided = back;
+            } else if (gj.homozygousTyped()) {
+                int code = flankCode(*child, side, lk);
+                if (code == 0 || code == 1) decided = code;
+            }
+            if (decided != -1)
+                arrangeAs(gk, decided);
+            else
+                fallbackArrangement(pedigree, *parent, lk);
+        }
+        gk.phased = true;
+        setSourcesFromParents(pedigree, *parent, lk);
+
+        int state = arrangement(gk);
+        for (int i = k; i >= 1; --i) {
+            const int l = first + i - 1;
+            GenotypeRecord& g = P(l);
+            const int back = table.at(state, i).back;
+            if (g.phased) {
+                state = back == 0 || back == 1 ? back : arrangement(g);
+            } else if (back == 0 || back == 1 || back == eitherPredecessor) {
+                if (back == eitherPredecessor)
+                    swapAtRandom(g);
+                else
+                    arrangeAs(g, back);
+                g.phased = true;
+                state = arrangement(g);
+            } else {
+                std::cerr << "M[pama][i][1] == RAND_MAX" << std::endl;
+                continue;
+            }
+            setSourcesFromParents(pedigree, *parent, l);
+        }
+    }
+
+    // Children whose source on this side is still open inside the block.
+    for (int id : parent->childIds) {
+        Individual* c = pedigree.member(id);
+        if (!c) continue;
+        int s = c->fatherId == parentId ? 0 : 1;
+        int end = std::min(blockEnd, static_cast<int>(c->genotypes.size()));
+        for (int l = blockFirst; l < end; ++l) {
+            GenotypeRecord& g = c->genotypes[static_cast<std::size_t>(l)];
+            if (!g.phased || g.source(s) != -1) continue;
+            int allele = g.allele(s);
+            if (allele == P(l).allele1 && allele != P(l).allele2)
+                g.source(s) = 0;
+            else if (allele == P(l).allele2 && allele != P(l).allele1)
+                g.source(s) = 1;
+        }
+    }
+
+    pedigree.visitedIds.insert(parentId);
+    pedigree.fileMember(parentId);
+    return true;
+}
+
+} // namespace tavirlen
