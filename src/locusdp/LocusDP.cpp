@@ -25,16 +25,14 @@ inline void arrange(const StateAlleles::Locus& locus, int state, int& first, int
 }
 
 // One step of a side's walk: the source of `allele` in the parent's pair, a
-// change against the last informative source counting one recombinant.
+// change against the last informative source counting one recombinant. A
+// parent locus that cannot tell its two alleles apart (homozygous, or with a
+// missing allele) says nothing, as in the recombinant count: a source made up
+// there would have the programme minimise something other than the count.
 inline void followSource(int allele, int p, int q, int& previous, int& count)
 {
-    int source;
-    if (allele != p)
-        source = 1;
-    else if (allele == q)
-        return; // parent homozygous here: nothing is learnt
-    else
-        source = 0;
+    if (p == q || p < 1 || q < 1) return;
+    int source = allele == p ? 0 : 1;
     if (previous != -1 && source != previous) ++count;
     previous = source;
 }

@@ -17,7 +17,8 @@ constexpr double locusDPMaxLocusSteps = 1e10;
 
 // Recombinants of the child's two transmissions when parent A, parent B and
 // the child take the given states; the parent whose sex is 1 is the father.
-// A child allele that is neither of the parent's counts as its second one.
+// Loci where the parent is homozygous or has a missing allele are skipped; a
+// child allele that is neither of the parent's counts as its second one.
 int transmissionCost(const StateAlleles& parentA, int stateA, const StateAlleles& parentB, int stateB,
                      const StateAlleles& child, int stateChild);
 int transmissionCost(const Pedigree& pedigree, int parentA, int stateA, int parentB, int stateB,

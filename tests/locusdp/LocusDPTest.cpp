@@ -71,6 +71,22 @@ TEST(TransmissionCost, CountsChangesOfSourceAndSkipsHomozygousParents)
     EXPECT_EQ(phaseFamily(fourLociUninformative)->recombinantCount, 1);
 }
 
+// The father is untyped at the middle locus, where the child's paternal 4 can
+// tell nothing. Counting it as his second haplotype would make the programme
+// prefer a father phase with one counted recombinant over one with none.
+TEST(TransmissionCost, ParentLocusWithAMissingAlleleTellsNothing)
+{
+    const char* family = "1 1 0 0 1 0 0 1 2 0 0 2 1\n"
+                         "1 2 0 0 2 0 0 3 3 3 3 3 3\n"
+                         "1 3 1 2 1 0 0 1 3 3 4 1 3\n";
+    auto pedigree = mendelPhased(family);
+    EXPECT_EQ(transmissionCost(*pedigree, 1, 0, 2, 0, 3, 0), 0);
+    EXPECT_EQ(transmissionCost(*pedigree, 1, 1, 2, 0, 3, 0), 1);
+    auto phased = phaseFamily(family);
+    EXPECT_EQ(datLocus(*phased, 1, 2), "1|2");
+    EXPECT_EQ(phased->recombinantCount, 0);
+}
+
 TEST(TransmissionCost, StateBitsOrderTheOpenLociLowestBitFirst)
 {
     auto pedigree = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2 1 2\n"

@@ -37,7 +37,7 @@ int countChanges(const Pedigree& pedigree, const Haplotypes& h)
             for (std::size_t k = 0; k < own.size(); ++k) {
                 int x = side == 0 ? own[k].first : own[k].second;
                 auto [p, q] = parent[k];
-                if (p == q) continue;
+                if (p == q || p < 1 || q < 1) continue;
                 int source = x == p ? 0 : 1;
                 if (previous != -1 && source != previous) ++count;
                 previous = source;
@@ -315,13 +315,9 @@ int literalTransmission(const Pedigree& pedigree, int a, int sa, int b, int sb, 
         int previous = -1;
         for (std::size_t k = 0; k < father.size(); ++k) {
             int x = side == 0 ? child[k].first : child[k].second;
-            int source;
-            if (x != parent[k].first)
-                source = 1;
-            else if (x == parent[k].second)
-                continue;
-            else
-                source = 0;
+            auto [p, q] = parent[k];
+            if (p == q || p < 1 || q < 1) continue;
+            int source = x == p ? 0 : 1;
             if (previous != -1 && source != previous) ++count;
             previous = source;
         }

@@ -10,7 +10,8 @@ namespace tavirlen::test {
 
 // Recombinants of the family's configuration as it stands, counted from the
 // alleles alone: on each side of each child, a change of the parental
-// haplotype passed on between loci where that parent is heterozygous.
+// haplotype passed on between loci where that parent has two different typed
+// alleles.
 int recountRecombinants(const Pedigree& pedigree);
 
 // The fewest recombinants over every ordering of every member's alleles that
@@ -36,10 +37,11 @@ std::unique_ptr<Pedigree> phaseFamily(const std::string& lines);
 // Everything the .dat and .out files would show for the family.
 std::string writtenFamily(const Pedigree& pedigree);
 
-// The programme as first formulated: every open record has a state bit (an
-// untyped one too), every tied combination is recorded, the minimum starts at
-// 32767, and the trace-back walks every tied root state and every
-// combination. For pedigrees without loops or second mates only.
+// The programme as first formulated, with the same transmission rule: every
+// open record has a state bit (an untyped one too), every tied combination
+// is recorded, the minimum starts at 32767, and the trace-back walks every
+// tied root state and every combination. For pedigrees without loops or
+// second mates only.
 struct FullRecordingStats {
     std::size_t mostCombinations = 0; // largest choices list of any state
     std::size_t tiedRootStates = 0;
