@@ -55,9 +55,12 @@ int flankCode(const Individual& member, int side, int locus)
 
 namespace {
 
+// Whether the parent can have passed the allele on. A parent with a missing
+// allele at the locus can have passed any allele: reading its 0 as a code
+// would order the child against the other parent's genotype.
 bool carries(const GenotypeRecord& parent, int allele)
 {
-    return allele == parent.allele1 || allele == parent.allele2;
+    return allele == parent.allele1 || allele == parent.allele2 || parent.allele1 < 1 || parent.allele2 < 1;
 }
 
 // Marks the founder's homozygous loci phased and fixes the arrangement of its

@@ -94,6 +94,18 @@ TEST(Sources, ParentLociWithMissingAllelesAreUninformative)
     EXPECT_EQ(p->recombinantCount, 0);
 }
 
+// An untyped parent can have given either allele: the other parent decides.
+TEST(PhaseByMendel, AnUntypedParentAcceptsAnyAllele)
+{
+    auto p = readFamily("1 1 0 0 1 0 0 0 0 0 0 1 0\n"
+                        "1 2 0 0 2 0 0 2 2 1 2 1 3\n"
+                        "1 3 1 2 1 0 0 1 2 1 2 3 1\n");
+    phaseByMendel(*p);
+    // Locus 0: 2 must come from the mother; locus 1: both orders fit; locus 2:
+    // the half-typed father (1,0) can have given the 3 as well as the 1.
+    EXPECT_EQ(loci(*p, 3), "1|2(-1,-1) 1 2(-1,-1) 3 1(-1,-1)");
+}
+
 TEST(CountRecombinants, CountsChangesAndFillsPhasedGaps)
 {
     auto p = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2 1 2 1 2\n"
