@@ -25,24 +25,30 @@ Haplotypes haplotypesOf(const Pedigree& pedigree)
     return h;
 }
 
+// Changes of source along one side of a child, counted at the parent's
+// informative loci (both alleles typed and different).
+int sideChanges(const std::vector<std::pair<int, int>>& child, const std::vector<std::pair<int, int>>& parent,
+                int side)
+{
+    int count = 0;
+    int previous = -1;
+    for (std::size_t k = 0; k < child.size() && k < parent.size(); ++k) {
+        int x = side == 0 ? child[k].first : child[k].second;
+        auto [p, q] = parent[k];
+        if (p == q || p < 1 || q < 1) continue;
+        int source = x == p ? 0 : 1;
+        if (previous != -1 && source != previous) ++count;
+        previous = source;
+    }
+    return count;
+}
+
 int countChanges(const Pedigree& pedigree, const Haplotypes& h)
 {
     int count = 0;
     for (const auto& [id, m] : pedigree.members) {
         if (m.isFounder()) continue;
-        for (int side = 0; side < 2; ++side) {
-            const auto& parent = h.at(m.parentId(side));
-            const auto& own = h.at(id);
-            int previous = -1;
-            for (std::size_t k = 0; k < own.size(); ++k) {
-                int x = side == 0 ? own[k].first : own[k].second;
-                auto [p, q] = parent[k];
-                if (p == q || p < 1 || q < 1) continue;
-                int source = x == p ? 0 : 1;
-                if (previous != -1 && source != previous) ++count;
-                previous = source;
-            }
-        }
+        for (int side = 0; side < 2; ++side) count += sideChanges(h.at(id), h.at(m.parentId(side)), side);
     }
     return count;
 }
@@ -309,20 +315,7 @@ int literalTransmission(const Pedigree& pedigree, int a, int sa, int b, int sb, 
     auto father = literalPairs(*pedigree.member(firstIsFather ? a : b), firstIsFather ? sa : sb);
     auto mother = literalPairs(*pedigree.member(firstIsFather ? b : a), firstIsFather ? sb : sa);
     auto child = literalPairs(*pedigree.member(c), sc);
-    int count = 0;
-    for (int side = 0; side < 2; ++side) {
-        const auto& parent = side == 0 ? father : mother;
-        int previous = -1;
-        for (std::size_t k = 0; k < father.size(); ++k) {
-            int x = side == 0 ? child[k].first : child[k].second;
-            auto [p, q] = parent[k];
-            if (p == q || p < 1 || q < 1) continue;
-            int source = x == p ? 0 : 1;
-            if (previous != -1 && source != previous) ++count;
-            previous = source;
-        }
-    }
-    return count;
+    return sideChanges(child, father, 0) + sideChanges(child, mother, 1);
 }
 
 void literalApply(Individual& member, int state)
