@@ -50,6 +50,17 @@ public:
     // few fields, a number that overflows); empty when the lines were sound.
     std::string readProblem;
 
+    // Ids as the input file wrote them. Text ids get an internal number; the
+    // names keep what was read so every output can write it back unchanged.
+    std::string familyName;
+    std::map<int, std::string> idNames;
+    std::string familyText() const { return familyName.empty() ? std::to_string(familyId) : familyName; }
+    std::string idText(int id) const
+    {
+        auto found = idNames.find(id);
+        return found == idNames.end() ? std::to_string(id) : found->second;
+    }
+
     Individual* member(int id);
     const Individual* member(int id) const;
 
