@@ -12,7 +12,7 @@
 // The input and result files go to the folder when one is given (and stay
 // there); otherwise to a temporary folder that is removed at the end.
 
-#include "app/BatchDriver.h"
+#include "batch/BatchDriver.h"
 #include "memberdp/MemberDP.h"
 #include "pedigree/Random.h"
 

@@ -5,7 +5,7 @@
 // genotypes dropped from the founders with recombination, one allele pair in
 // twenty and one member in ten untyped. The file is written to the working
 // directory as bench-families.txt (results beside it) and left there.
-#include "app/BatchDriver.h"
+#include "phasing/BlockExtensionMode.h"
 #include "pedigree/Random.h"
 
 #include <sys/resource.h>

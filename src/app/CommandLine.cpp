@@ -1,17 +1,26 @@
 #include "app/CommandLine.h"
 
-#include "app/BatchDriver.h"
+#include "batch/BatchDriver.h"
 #include "constraints/ConstraintFinding.h"
 #include "ilp/IlpDriver.h"
 #include "locusdp/LocusDP.h"
 #include "memberdp/MemberDP.h"
 #include "modes/ErrorScreening.h"
+#include "modes/Export.h"
 #include "modes/Simulation.h"
 #include "pedigree/Random.h"
+#include "phasing/BlockExtensionMode.h"
+
+#include <CLI/CLI.hpp>
 
 #include <ctime>
 #include <iostream>
 #include <string>
+#include <vector>
+
+#ifndef TAVIRLEN_VERSION
+#define TAVIRLEN_VERSION "unknown"
+#endif
 
 namespace tavirlen {
 
@@ -29,39 +38,142 @@ void printUsage(const char* lastLine)
     std::cout.flush();
 }
 
+const char* const shortUsageEnd = "i:\tinteger linear programming\n";
+const char* const longUsageEnd = "i:\tinteger linear programming algorithm\n";
+
+// One mode letter: what it does and writes, whether it draws random numbers,
+// which options it takes, and how it runs.
 struct ModeEntry {
     char letter;
-    int (*run)(const std::string& inputName);
+    const char* summary;
+    const char* files;
+    bool random;
+    bool takesMaxSolutions;
+    int (*run)(const RunOptions& options);
 };
 
 const ModeEntry modeTable[] = {
-    {'b', [](const std::string& in) { return runBatch(blockExtensionMode(7), in); }},
-    {'c', [](const std::string& in) { return runBatch(constraintFindingMode(), in); }},
-    {'l', [](const std::string& in) { return runBatch(locusDPMode(), in); }},
-    {'m', [](const std::string& in) { return runBatch(memberDPMode(), in); }},
-    {'i', [](const std::string& in) { return runBatch(ilpMode(), in); }},
-    {'t', [](const std::string& in) { return runBatch(blockExtensionMode(6), in); }},
-    {'n', [](const std::string& in) { return runBatch(exportMode(), in); }},
-    {'d', simulateWithRecombination},
-    {'e', runErrorScreening},
-    {'s', simulateWithoutRecombination},
+    {'b', "block extension, the main algorithm (7 header columns)", "PREFIX.dat .res .out .summary.tsv", true, false,
+     [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
+    {'t', "block extension on files with 6 header columns", "PREFIX.dat .res .out .summary.tsv", true, false,
+     [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
+    {'c', "every zero-recombinant configuration, by equations modulo 2", "PREFIX.dat .res .out .summary.tsv",
+     false, true, [](const RunOptions& o) { return runBatch(constraintFindingMode(), o); }},
+    {'l', "locus-based dynamic programme over a tree of members", "PREFIX.dat .res .out .summary.tsv", false, false,
+     [](const RunOptions& o) { return runBatch(locusDPMode(), o); }},
+    {'m', "exact member-based dynamic programme; every optimal configuration",
+     "PREFIX.dat .res .out .summary.tsv", false, true,
+     [](const RunOptions& o) { return runBatch(memberDPMode(), o); }},
+    {'i', "integer linear programme solved by COIN-OR CBC", "PREFIX.dat .res .out .summary.tsv", false, true,
+     [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
+    {'n', "export of every family, as read, to fixed-layout files (5 header columns)",
+     "INPUT-m5.txt -m10.txt -m15.txt -m20.txt (appended), PREFIX.summary.tsv", false, false,
+     [](const RunOptions& o) { return runBatch(exportMode(), o); }},
+    {'e', "screening for genotyping errors and mutations (own input layout)", "PREFIX.inb .mrh", false, false,
+     runErrorScreening},
+    {'d', "100 simulated replicates of a pedigree structure, with recombination",
+     "BASE-vary--26-2.txt -vary--26--summary -vary--26--SimWalk", true, false, simulateWithRecombination},
+    {'s', "100 simulated replicates of a pedigree structure, without recombination", "BASE-6-2-0.txt", true,
+     false, simulateWithoutRecombination},
 };
+
+void printHelp()
+{
+    std::cout << "tavirlen " TAVIRLEN_VERSION " - haplotype inference in pedigrees\n\n"
+                 "Usage: tavirlen -LETTER INPUT [options]\n"
+                 "       (options may also stand before the two arguments)\n\n"
+                 "Modes (the letter is the second character of the first argument):\n";
+    for (const ModeEntry& mode : modeTable) std::cout << "  -" << mode.letter << "  " << mode.summary << "\n";
+    std::cout << "\nOptions:\n"
+                 "  --help              this text\n"
+                 "  --version           the version\n"
+                 "  --seed N            seed of the random generator (modes b, t, d, s); without it the\n"
+                 "                      clock gives the seed and the run prints \"seed N\" on standard error\n"
+                 "  --out PREFIX        name every result file PREFIX plus its ending\n"
+                 "  --max-solutions N   configurations written per family (modes c, m, i; default 65536\n"
+                 "                      for c, 1000 for m and i); the summary says how many exist\n"
+                 "  --force             replace result files that this program did not write\n"
+                 "  --quiet             no progress or summary lines on standard error\n"
+                 "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
+    for (const ModeEntry& mode : modeTable) std::cout << "  -" << mode.letter << "  " << mode.files << "\n";
+    std::cout << "  Mode i keeps its model and solver listing in a private temporary folder.\n"
+                 "  Existing result files are replaced only when this program wrote them.\n"
+                 "\nExit status:\n"
+                 "  0  the run completed\n"
+                 "  1  a file could not be opened, created or written\n"
+                 "  2  a usage error: wrong arguments, an unknown letter or option, a bad option value\n"
+                 "  3  the run stopped before its end (mode i at a Mendelian inconsistency)\n";
+    std::cout.flush();
+}
+
+int usageError(const char* usageEnd, const std::string& message)
+{
+    printUsage(usageEnd);
+    if (!message.empty()) std::cerr << "tavirlen: " << message << std::endl;
+    return 2;
+}
 
 } // namespace
 
 int runCommandLine(int argc, const char* const* argv)
 {
-    if (argc != 3) {
-        printUsage("i:\tinteger linear programming\n");
+    CLI::App app{"tavirlen"};
+    app.set_help_flag();
+    app.allow_extras();
+    bool help = false;
+    bool version = false;
+    RunOptions options;
+    unsigned seed = 0;
+    long long maxSolutions = 0;
+    app.add_flag("--help", help);
+    app.add_flag("--version", version);
+    CLI::Option* seedOption = app.add_option("--seed", seed);
+    app.add_option("--out", options.outPrefix)->check([](const std::string& value) {
+        return value.empty() ? std::string("the prefix must not be empty") : std::string();
+    });
+    CLI::Option* maxOption = app.add_option("--max-solutions", maxSolutions)->check(CLI::PositiveNumber);
+    app.add_flag("--force", options.force);
+    app.add_flag("--quiet", options.quiet);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return usageError(shortUsageEnd, error.what());
+    }
+    if (help) {
+        printHelp();
         return 0;
     }
-    seedRandom(static_cast<unsigned>(std::time(nullptr)));
-    const char* option = argv[1];
-    char letter = option[0] == '\0' ? '\0' : option[1];
+    if (version) {
+        std::cout << "tavirlen " TAVIRLEN_VERSION "\n";
+        return 0;
+    }
+    std::vector<std::string> arguments = app.remaining();
+    for (const std::string& argument : arguments)
+        if (argument.size() > 2 && argument.compare(0, 2, "--") == 0)
+            return usageError(shortUsageEnd, "unknown option " + argument);
+    if (arguments.size() != 2) return usageError(shortUsageEnd, "");
+
+    // Only the second character of the first argument names the mode.
+    const std::string& option = arguments[0];
+    const char letter = option.size() >= 2 ? option[1] : '\0';
+    const ModeEntry* mode = nullptr;
     for (const ModeEntry& entry : modeTable)
-        if (letter != '\0' && entry.letter == letter) return entry.run(argv[2]);
-    printUsage("i:\tinteger linear programming algorithm\n");
-    return 0;
+        if (entry.letter == letter) mode = &entry;
+    if (!mode) return usageError(longUsageEnd, "");
+    if (*maxOption && !mode->takesMaxSolutions)
+        return usageError(shortUsageEnd, "--max-solutions applies to modes c, m and i only");
+
+    options.mode = letter;
+    options.inputName = arguments[1];
+    if (*maxOption) options.maxSolutions = maxSolutions;
+    if (*seedOption) {
+        options.seed = seed;
+    } else {
+        seed = static_cast<unsigned>(std::time(nullptr));
+        if (mode->random) std::cerr << "seed " << seed << std::endl;
+    }
+    seedRandom(seed);
+    return mode->run(options);
 }
 
 } // namespace tavirlen

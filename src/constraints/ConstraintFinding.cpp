@@ -129,12 +129,13 @@ bool constrainSibship(const std::vector<const Individual*>& sibship, const Pedig
     return true;
 }
 
-void writeConfigurationsNotListed(const Pedigree& pedigree, std::size_t freeCount, std::ostream& res)
+void reportConfigurationsNotListed(const Pedigree& pedigree, std::size_t freeCount, long long written,
+                                   std::ostream& res)
 {
     std::ostringstream line;
-    line << "Pedigree " << pedigree.familyId << " has 2^" << freeCount
-         << " zero recombinant configurations, more than 2^" << maximumFreeVariables
-         << "; they were not listed.\n";
+    line << "Pedigree " << pedigree.familyText() << " has 2^" << freeCount
+         << " zero recombinant configurations, more than " << written << "; only the first " << written
+         << " were written.\n";
     res << line.str();
     res.flush();
     std::cout << line.str();
@@ -230,7 +231,8 @@ bool generateKnownsAndEquations(const Pedigree& pedigree, const std::map<int, in
     return true;
 }
 
-int runConstraintFinding(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out)
+int runConstraintFinding(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
+                         long long maxConfigurations, int* freeCount)
 {
     const std::optional<int> loci = checkedLocusCount(pedigree);
     if (!loci) return -1;
@@ -240,14 +242,15 @@ int runConstraintFinding(Pedigree& pedigree, std::ostream& dat, std::ostream& re
     if (!system.solve()) return -1;
 
     const std::vector<int> freeList = system.freeVariables();
-    if (freeList.size() > static_cast<std::size_t>(maximumFreeVariables)) {
-        writeConfigurationsNotListed(pedigree, freeList.size(), res);
-        return 0;
-    }
-    const std::uint32_t configurations = std::uint32_t{1} << freeList.size();
+    if (freeCount) *freeCount = static_cast<int>(freeList.size());
+    long long configurations = maxConfigurations;
+    if (freeList.size() < 62 && (1LL << freeList.size()) <= maxConfigurations)
+        configurations = 1LL << freeList.size();
+    else
+        reportConfigurationsNotListed(pedigree, freeList.size(), configurations, res);
     std::vector<int> values;
-    for (std::uint32_t s = 0; s < configurations; ++s) {
-        system.evaluate(s, freeList, values);
+    for (long long s = 0; s < configurations; ++s) {
+        system.evaluate(static_cast<std::uint64_t>(s), freeList, values);
         for (int id : pedigree.processingOrder) {
             Individual& member = *pedigree.member(id);
             const int base = bases.at(id);
@@ -269,10 +272,20 @@ namespace {
 FamilyOutcome constraintFindingStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
 {
     pedigree->prepare();
-    if (runConstraintFinding(*pedigree, run.dat, run.res, run.out) == -1) {
-        run.res << "There is no 0 recombinant solution for pedigree " << pedigree->familyId << "!\n";
+    int freeCount = 0;
+    const long long written = runConstraintFinding(*pedigree, run.dat, run.res, run.out,
+                                                   run.options.maxSolutionsOr(defaultMaxConfigurations), &freeCount);
+    FamilyRow& row = run.row(*pedigree);
+    if (written == -1) {
+        run.res << "There is no 0 recombinant solution for pedigree " << pedigree->familyText() << "!\n";
         run.res.flush();
+        markFamily(row, FamilyStatus::noSolution, "no configuration without recombinants");
+        return FamilyOutcome::next;
     }
+    row.recombinants = 0;
+    row.optimal = "yes";
+    row.solutionsWritten = written;
+    row.solutionsInAll = freeCount < 63 ? std::to_string(1ULL << freeCount) : "2^" + std::to_string(freeCount);
     return FamilyOutcome::next;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BatchDriver.h"
+#include "batch/BatchDriver.h"
 #include "constraints/LinearSystem.h"
 #include "pedigree/Pedigree.h"
 
@@ -15,18 +15,21 @@ namespace tavirlen {
 // Mode c: zero-recombinant configurations by equations modulo 2.
 BatchMode constraintFindingMode();
 
-// Families with more free phase variables than this are not enumerated: their
-// 2^f configurations would make result files too large to write or read.
-constexpr int maximumFreeVariables = 16;
+// At most this many configurations are written per family unless the run
+// says otherwise: 2^f configurations soon make result files too large to
+// write or read.
+constexpr long long defaultMaxConfigurations = 65536;
 
 // Every haplotype configuration of the prepared pedigree without a recombinant
 // is written, one after the other, as a .dat block, a .res line and a .out
 // block. Returns -1 when there is none (a child that cannot be formed from its
-// parents, or contradictory equations), 0 when there are more than
-// 2^maximumFreeVariables (one line on .res and standard output says how many;
-// nothing else is written), otherwise the number written. The pedigree is
-// left holding the last configuration written.
-int runConstraintFinding(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out);
+// parents, or contradictory equations), otherwise the number written. When
+// there are more than `maxConfigurations`, one line on .res and standard
+// output says how many there are, and the first `maxConfigurations` are
+// written. `freeCount` receives the number of free phase variables. The
+// pedigree is left holding the last configuration written.
+int runConstraintFinding(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
+                         long long maxConfigurations = defaultMaxConfigurations, int* freeCount = nullptr);
 
 // The child's phase at one locus from its parents' alleles f1, f2 and m1, m2,
 // the child's alleles ordered x <= y: -2 neither order fits, -1 both fit,

@@ -11,17 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdlib.h>
 
 namespace tavirlen {
-
-const char* const ilpLogFileName = "TavirlenILP.log";
 
 namespace {
 
 const char* const markerDistanceFileName = "markerdist.txt";
-// 2^N solutions are written for N undetermined classes up to this bound.
-constexpr std::size_t maxEnumeratedClasses = 30;
-
 void fallBackToEvenSpacing(DatasetSummary& summary)
 {
     summary.markerDistances.clear();
@@ -31,7 +27,7 @@ void fallBackToEvenSpacing(DatasetSummary& summary)
 // One line on standard output and in .res for a family that gets no result.
 void reportFamily(const Pedigree& pedigree, std::ostream& res, const std::string& text)
 {
-    std::string line = "Family " + std::to_string(pedigree.familyId) + ": " + text;
+    std::string line = "Family " + pedigree.familyText() + ": " + text;
     std::cout << line << "\n";
     res << line << "\n";
     res.flush();
@@ -72,28 +68,18 @@ void applyValue(IlpModel& model, const std::vector<std::vector<int>>& alleles, i
     g->phased = true;
 }
 
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    auto first = std::filesystem::weakly_canonical(a, error);
-    if (error) return a == b;
-    auto second = std::filesystem::weakly_canonical(b, error);
-    if (error) return a == b;
-    return first == second;
-}
-
 bool ilpStartRun(BatchRun& run)
 {
-    const std::string modelFile = resultFileName(run.inputName, "msp");
-    for (const std::string& name : {modelFile, std::string(ilpLogFileName)}) {
-        // The model file and the log are emptied after every family; under the
-        // input's own name that would destroy the input.
-        if (sameFile(name, run.inputName)) {
-            std::cerr << "Result file " << name << " would overwrite the input file" << std::endl;
-            run.status = 1;
-            return false;
-        }
+    // The model and the solver listing of each family are working files: in
+    // a folder of this run's own, two runs in one folder cannot mix them up.
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavirlen-ilp-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        std::cerr << "Cannot create a working folder for the solver in " << std::filesystem::temp_directory_path()
+                  << std::endl;
+        run.status = 1;
+        return false;
     }
+    run.workFolder = pattern;
     run.res << "Solution#\tSolution\tFamilyID\tRec#\tTime(Sec)\n";
     readMarkerDistances(*run.summary);
     return true;
@@ -101,7 +87,7 @@ bool ilpStartRun(BatchRun& run)
 
 void ilpAnnounceFamily(BatchRun&, const Pedigree& pedigree)
 {
-    std::cout << "Processing pedigree " << pedigree.familyId << "\n";
+    std::cout << "Processing pedigree " << pedigree.familyText() << "\n";
 }
 
 bool missingAllAllelesAtSomeLocus(const Pedigree& pedigree)
@@ -121,12 +107,15 @@ bool missingAllAllelesAtSomeLocus(const Pedigree& pedigree)
 FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
 {
     Pedigree& pedigree = *owned;
+    FamilyRow& row = run.row(pedigree);
     if (missingAllAllelesAtSomeLocus(pedigree)) {
-        std::cout << pedigree.familyId << " missing all alleles on some markers!\n";
+        std::cout << pedigree.familyText() << " missing all alleles on some markers!\n";
+        markFamily(row, FamilyStatus::skipped, "nobody is typed at some locus", "an untyped locus");
         return FamilyOutcome::next;
     }
     if (auto problem = ilpSchemeProblem(pedigree)) {
-        std::cout << "Skipping family " << pedigree.familyId << ": " << *problem << "\n";
+        std::cout << "Skipping family " << pedigree.familyText() << ": " << *problem << "\n";
+        markFamily(row, FamilyStatus::skipped, *problem, "too large for the programme's numbering");
         return FamilyOutcome::next;
     }
 
@@ -135,7 +124,7 @@ FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
     std::size_t intervals = loci > 0 ? loci - 1 : 0;
     if (!summary.likelihoodSkipped && summary.markerDistances.size() < intervals) {
         std::cout << markerDistanceFileName << " holds " << summary.markerDistances.size()
-                  << " distances but family " << pedigree.familyId << " has " << intervals
+                  << " distances but family " << pedigree.familyText() << " has " << intervals
                   << " marker intervals, assume evenly spaced!\n";
         fallBackToEvenSpacing(summary);
     }
@@ -149,10 +138,30 @@ FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
     pedigree.finalise();
     pedigree.prepare();
     // Mode i does not phase around an inconsistent trio: the run ends here.
-    if (!pedigree.checkMendel()) return FamilyOutcome::endRun;
+    if (!pedigree.checkMendel()) {
+        std::cerr << "tavirlen: the run stopped at family " << pedigree.familyText()
+                  << ": Mendelian inconsistency (reported on standard output)" << std::endl;
+        markFamily(row, FamilyStatus::mendel, "Mendelian inconsistency; the run stopped here");
+        run.status = 3;
+        return FamilyOutcome::endRun;
+    }
 
     Pedigree& kept = summary.addPedigree(std::move(owned));
-    solvePedigreeByIlp(kept, run.dat, run.res, run.out, resultFileName(run.inputName, "msp"));
+    IlpSettings settings;
+    settings.modelFileName = run.workFolder + "/model.msp";
+    settings.logFileName = run.workFolder + "/solver.log";
+    settings.maxSolutions = run.options.maxSolutionsOr(defaultMaxIlpSolutions);
+    IlpSolutionCount count;
+    IlpResult result = solvePedigreeByIlp(kept, run.dat, run.res, run.out, settings, &count);
+    if (result == IlpResult::solved) {
+        row.recombinants = kept.recombinantCount;
+        row.optimal = "yes";
+        row.solutionsWritten = count.written;
+        row.solutionsInAll = count.inAll;
+    } else {
+        markFamily(row, result == IlpResult::solverFailed ? FamilyStatus::unphased : FamilyStatus::noSolution,
+                   result == IlpResult::solverFailed ? "the solver failed" : "no haplotype configuration fits the genotypes");
+    }
     return FamilyOutcome::next;
 }
 
@@ -208,8 +217,10 @@ void readMarkerDistances(DatasetSummary& summary)
 }
 
 IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
-                             const std::string& modelFileName)
+                             const IlpSettings& settings, IlpSolutionCount* count)
 {
+    const std::string& modelFileName = settings.modelFileName;
+    const std::string& logFileName = settings.logFileName;
     IlpResult result = IlpResult::solved;
     IlpModel model(pedigree);
     buildModel(model);
@@ -221,15 +232,15 @@ IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream
         writeMps(model, file);
         bool written = std::fflush(file) == 0 && !std::ferror(file);
         std::fclose(file);
-        emptyFile(ilpLogFileName);
+        emptyFile(logFileName);
         SolverOutcome outcome;
         if (written)
-            outcome = solveModelFile(modelFileName, ilpLogFileName);
+            outcome = solveModelFile(modelFileName, logFileName);
         else
             outcome.problem = "the model file " + modelFileName + " could not be written";
-        if (outcome.status == SolverStatus::optimal && !readSolverLog(model, ilpLogFileName)) {
+        if (outcome.status == SolverStatus::optimal && !readSolverLog(model, logFileName)) {
             outcome.status = SolverStatus::failed;
-            outcome.problem = std::string("the solver log ") + ilpLogFileName + " holds no solution";
+            outcome.problem = "the solver log " + logFileName + " holds no solution";
         }
         if (outcome.status == SolverStatus::infeasible) {
             reportFamily(pedigree, res, "the solver found no feasible haplotype configuration; no solution written");
@@ -241,13 +252,14 @@ IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream
             settleObjective(model);
             settleMergedClasses(model);
             applyHaplotypes(model);
-            writeIlpSolutions(model, dat, res, out);
+            IlpSolutionCount written = writeIlpSolutions(model, dat, res, out, settings.maxSolutions);
+            if (count) *count = written;
         }
     } else {
         reportFamily(pedigree, res, "the model file " + modelFileName + " cannot be created; no solution written");
         result = IlpResult::solverFailed;
     }
-    emptyFile(ilpLogFileName);
+    emptyFile(logFileName);
     emptyFile(modelFileName);
     // The fixed values were working state of this family only.
     for (auto& [id, m] : pedigree.members) {
@@ -348,19 +360,22 @@ void applyHaplotypes(IlpModel& model)
     }
 }
 
-void writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, std::FILE* out)
+IlpSolutionCount writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, std::FILE* out,
+                                   long long maxSolutions)
 {
     Pedigree& pedigree = *model.pedigree;
     const std::size_t classes = model.undeterminedClasses.size();
-    long long solutions = 1;
-    if (classes > maxEnumeratedClasses) {
-        std::string line = "Family " + std::to_string(pedigree.familyId) + ": " + std::to_string(classes)
-            + " undetermined phase choices, more than " + std::to_string(maxEnumeratedClasses)
-            + "; only the first of 2^" + std::to_string(classes) + " equally good solutions is written";
+    IlpSolutionCount count;
+    count.inAll = classes < 63 ? std::to_string(1LL << classes) : "2^" + std::to_string(classes);
+    long long solutions = maxSolutions;
+    if (classes < 63 && (1LL << classes) <= maxSolutions) {
+        solutions = 1LL << classes;
+    } else {
+        std::string line = "Family " + pedigree.familyText() + ": " + std::to_string(classes)
+            + " undetermined phase choices; only the first " + std::to_string(maxSolutions) + " of 2^"
+            + std::to_string(classes) + " equally good solutions are written";
         std::cout << line << "\n";
         res << line << "\n";
-    } else {
-        solutions = 1LL << classes;
     }
     std::vector<std::vector<int>> alleles = allelesByRank(pedigree);
     for (long long s = 0; s < solutions; ++s) {
@@ -376,6 +391,8 @@ void writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, st
         pedigree.writeRes(res);
         pedigree.writeOut(out);
     }
+    count.written = solutions;
+    return count;
 }
 
 } // namespace tavirlen

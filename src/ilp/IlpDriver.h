@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BatchDriver.h"
+#include "batch/BatchDriver.h"
 #include "ilp/IlpModel.h"
 
 #include <cstdio>
@@ -12,8 +12,8 @@ namespace tavirlen {
 // Mode i: integer linear programming on the MIP solver.
 BatchMode ilpMode();
 
-// The solver log, in the working directory.
-extern const char* const ilpLogFileName;
+// Solutions written per family unless the run says otherwise.
+constexpr long long defaultMaxIlpSolutions = 1000;
 
 // Reads "markerdist.txt" from the working directory into the summary's
 // markerDistances: the first field of each line up to the first blank line,
@@ -23,12 +23,26 @@ void readMarkerDistances(DatasetSummary& summary);
 
 enum class IlpResult { solved, inconsistent, infeasible, solverFailed };
 
+// Where one family's model and solver listing go, and how many of its
+// optimal solutions are written.
+struct IlpSettings {
+    std::string modelFileName;
+    std::string logFileName;
+    long long maxSolutions = defaultMaxIlpSolutions;
+};
+
+// How many solutions a family has and how many were written.
+struct IlpSolutionCount {
+    long long written = 0;
+    std::string inAll; // a number, or 2^N when it is too large to print
+};
+
 // One prepared pedigree through the integer programme: model, reduction, the
 // model file, the solver, the log, the mapping back and one .dat block, .res
 // line and .out block per optimal solution. A family without a solution gets
 // one line on standard output and in .res instead.
 IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
-                             const std::string& modelFileName);
+                             const IlpSettings& settings, IlpSolutionCount* count = nullptr);
 
 // Objective variables the log left open take their cheaper value.
 void settleObjective(IlpModel& model);
@@ -41,9 +55,10 @@ void settleMergedClasses(IlpModel& model);
 // variables; every record ends phased.
 void applyHaplotypes(IlpModel& model);
 
-// Writes the 2^N solutions of the N undetermined classes (only the first,
-// with a line saying so, when N is above 30), each prefixed on .res by the
-// number of solutions and its own number.
-void writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, std::FILE* out);
+// Writes the 2^N solutions of the N undetermined classes, at most
+// `maxSolutions` of them (with a line saying so when there are more), each
+// prefixed on .res by the number of solutions written and its own number.
+IlpSolutionCount writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, std::FILE* out,
+                                   long long maxSolutions = defaultMaxIlpSolutions);
 
 } // namespace tavirlen

@@ -229,12 +229,14 @@ FamilyOutcome locusDPStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
     pedigree->prepare();
     auto asRead = recordsOf(*pedigree);
     phaseByMendel(*pedigree);
-    if (auto refusal = runLocusDP(*pedigree)) {
+    auto refusal = runLocusDP(*pedigree);
+    if (refusal) {
         restoreRecords(*pedigree, asRead);
         pedigree->recombinantCount = 0;
-        std::cout << "Family " << pedigree->familyId << " left unphased: " << *refusal << std::endl;
+        std::cout << "Family " << pedigree->familyText() << " left unphased: " << *refusal << std::endl;
     }
     writeFamilyResults(run, *pedigree);
+    if (refusal) markFamily(run.row(*pedigree), FamilyStatus::unphased, *refusal, "over the size limit");
     return FamilyOutcome::next;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BatchDriver.h"
+#include "batch/BatchDriver.h"
 #include "locusdp/PhasingTree.h"
 
 #include <optional>

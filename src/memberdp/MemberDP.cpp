@@ -4,6 +4,7 @@
 #include "memberdp/SourceCosts.h"
 #include "memberdp/StateLayout.h"
 
+#include <chrono>
 #include <iostream>
 
 namespace tavirlen {
@@ -26,7 +27,25 @@ FamilyOutcome gatherFamily(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
 
 void solveGatheredFamilies(BatchRun& run)
 {
-    solveAllByMemberDP(*run.summary, run.out, run.dat, run.res);
+    const long long limit = run.options.maxSolutionsOr(defaultMaxOptimalConfigurations);
+    for (auto& [familyId, pedigree] : run.summary->pedigrees) {
+        auto started = std::chrono::steady_clock::now();
+        MemberDPOutcome outcome;
+        long long written = solveByMemberDP(*pedigree, run.out, run.dat, run.res, limit, &outcome);
+        FamilyRow& row = run.row(*pedigree);
+        row.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (outcome.kind == MemberDPOutcome::tooBig) {
+            markFamily(row, FamilyStatus::tooBig, outcome.reason, "too big");
+        } else if (outcome.kind != MemberDPOutcome::solved) {
+            markFamily(row, FamilyStatus::noSolution, outcome.reason);
+        } else {
+            row.recombinants = outcome.optimum;
+            row.optimal = "yes";
+            row.solutionsWritten = written;
+            row.solutionsInAll = outcome.configurationsMet > limit ? "more than " + std::to_string(limit)
+                                                                   : std::to_string(outcome.configurationsMet);
+        }
+    }
 }
 
 } // namespace
@@ -45,10 +64,16 @@ void solveAllByMemberDP(DatasetSummary& summary, std::FILE* out, std::ostream& d
     for (auto& [familyId, pedigree] : summary.pedigrees) solveByMemberDP(*pedigree, out, dat, res);
 }
 
-long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat, std::ostream& res)
+long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat, std::ostream& res,
+                          long long limit, MemberDPOutcome* outcome)
 {
-    if (stateBitCount(pedigree) > maximumStateBits) {
-        if (out) std::fprintf(out, "Pedigree %d is to big!\n", pedigree.familyId);
+    MemberDPOutcome ignored;
+    MemberDPOutcome& result = outcome ? *outcome : ignored;
+    const long long bits = stateBitCount(pedigree);
+    if (bits > maximumStateBits) {
+        if (out) std::fprintf(out, "Pedigree %s is to big!\n", pedigree.familyText().c_str());
+        result.kind = MemberDPOutcome::tooBig;
+        result.reason = std::to_string(bits) + " state bits, more than " + std::to_string(maximumStateBits);
         return 0;
     }
     StateLayout layout(pedigree);
@@ -57,15 +82,18 @@ long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat,
     for (const auto& [id, m] : pedigree.members)
         if (m.genotypes.size() != static_cast<std::size_t>(loci)) loaded = false;
     if (!loaded) {
-        std::cout << "Pedigree " << pedigree.familyId
+        std::cout << "Pedigree " << pedigree.familyText()
                   << " cannot be solved: it is not prepared or its members' loci differ; nothing written for it"
                   << std::endl;
+        result.kind = MemberDPOutcome::unusable;
+        result.reason = "not prepared, or its members' loci differ";
         return 0;
     }
     if (loci == 0) {
         // No marker: the one configuration there is, without recombinants.
         pedigree.recombinantCount = 0;
         writeConfiguration(pedigree, out, dat, res);
+        result.configurationsMet = 1;
         return 1;
     }
 
@@ -74,16 +102,25 @@ long long solveByMemberDP(Pedigree& pedigree, std::FILE* out, std::ostream& dat,
     for (int l = 0; l < loci; ++l) rules.push_back(locusRules(pedigree, layout, l));
     SourceCosts costs = computeSourceCosts(layout, rules);
     if (costs.impossibleLocus >= 0) {
-        std::cout << "Pedigree " << pedigree.familyId << " has no possible phase configuration at locus "
+        std::cout << "Pedigree " << pedigree.familyText() << " has no possible phase configuration at locus "
                   << costs.impossibleLocus
                   << " (Mendelian inconsistency or missing allele); nothing written for it" << std::endl;
+        result.kind = MemberDPOutcome::impossible;
+        result.reason = "no possible phase configuration at locus " + std::to_string(costs.impossibleLocus);
         return 0;
     }
     const int optimum = static_cast<int>(costs.base.back());
-    return writeOptimalConfigurations(pedigree, layout, rules, costs, [&] {
-        pedigree.recombinantCount = optimum;
-        writeConfiguration(pedigree, out, dat, res);
-    });
+    result.optimum = optimum;
+    long long written = 0;
+    result.configurationsMet = writeOptimalConfigurations(
+        pedigree, layout, rules, costs,
+        [&] {
+            pedigree.recombinantCount = optimum;
+            writeConfiguration(pedigree, out, dat, res);
+            ++written;
+        },
+        limit);
+    return written;
 }
 
 } // namespace tavirlen

@@ -31,7 +31,7 @@ public:
     {
     }
 
-    long long run(const std::function<void()>& write);
+    long long run(const std::function<void()>& write, long long limit);
 
 private:
     struct Frame {
@@ -151,7 +151,7 @@ std::uint32_t PathWalk::phaseClass(std::uint32_t above, MemberState phases)
     return entry->second;
 }
 
-long long PathWalk::run(const std::function<void()>& write)
+long long PathWalk::run(const std::function<void()>& write, long long limit)
 {
     long long writtenCount = 0;
     std::vector<Frame> stack;
@@ -170,6 +170,7 @@ long long PathWalk::run(const std::function<void()>& write)
             if (written_.size() <= cls) written_.resize(std::size_t(cls) + 1, false);
             if (written_[cls]) continue;
             written_[cls] = true;
+            if (writtenCount == limit) return limit + 1;
             applyState(pedigree_, layout_, state, 0);
             write();
             ++writtenCount;
@@ -189,10 +190,10 @@ long long PathWalk::run(const std::function<void()>& write)
 
 long long writeOptimalConfigurations(Pedigree& pedigree, const StateLayout& layout,
                                      const std::vector<LocusRules>& rules, const SourceCosts& costs,
-                                     const std::function<void()>& write)
+                                     const std::function<void()>& write, long long limit)
 {
     if (costs.relative.empty() || costs.impossibleLocus >= 0) return 0;
-    return PathWalk(pedigree, layout, rules, costs).run(write);
+    return PathWalk(pedigree, layout, rules, costs).run(write, limit);
 }
 
 } // namespace tavirlen

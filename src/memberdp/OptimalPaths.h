@@ -4,6 +4,7 @@
 #include "memberdp/StateLayout.h"
 
 #include <functional>
+#include <limits>
 
 namespace tavirlen {
 
@@ -19,9 +20,12 @@ namespace tavirlen {
 // That never changes which configurations are written, nor their order, nor
 // the path (and so the sources) each one is written with.
 //
-// Returns the number of configurations written.
+// At most `limit` configurations are written; the walk stops at the next one
+// it meets. Returns the number of configurations met: all of them when that
+// is at most `limit`, else limit + 1.
 long long writeOptimalConfigurations(Pedigree& pedigree, const StateLayout& layout,
                                      const std::vector<LocusRules>& rules, const SourceCosts& costs,
-                                     const std::function<void()>& write);
+                                     const std::function<void()>& write,
+                                     long long limit = std::numeric_limits<long long>::max() - 1);
 
 } // namespace tavirlen

@@ -1,6 +1,7 @@
 #include "modes/ErrorScreening.h"
 
-#include "app/BatchDriver.h"
+#include "batch/BatchDriver.h"
+#include "batch/RunFeedback.h"
 #include "modes/ScreeningInput.h"
 #include "pedigree/DatasetSummary.h"
 #include "pedigree/FamilyCheck.h"
@@ -160,30 +161,30 @@ void screenPedigree(const Pedigree& pedigree, std::ostream& out)
 
 int runErrorScreening(const std::string& inputName)
 {
+    RunOptions options;
+    options.inputName = inputName;
+    options.quiet = true;
+    return runErrorScreening(options);
+}
+
+int runErrorScreening(const RunOptions& options)
+{
+    const std::string& inputName = options.inputName;
+    if (auto problem = inputProblem(inputName)) {
+        std::cerr << *problem << std::endl;
+        return 1;
+    }
     std::ifstream input(inputName);
-    if (!input.is_open()) {
-        std::cerr << "Cannot open input file: " << inputName << std::endl;
-        return 1;
-    }
-    const std::string inbName = resultFileName(inputName, "inb");
-    const std::string mrhName = resultFileName(inputName, "mrh");
-    for (const std::string& name : {inbName, mrhName}) {
-        // Creating an output under the input's own name would empty the input.
-        if (name == inputName) {
-            std::cerr << "Result file " << name << " would overwrite the input file" << std::endl;
-            return 1;
-        }
-    }
-    std::ofstream inb(inbName, std::ios::out | std::ios::trunc);
-    if (!inb.is_open()) {
-        std::cerr << "Cannot create result file: " << inbName << std::endl;
-        return 1;
-    }
-    std::FILE* mrh = std::fopen(mrhName.c_str(), "w");
-    if (!mrh) {
-        std::cerr << "Cannot create result file: " << mrhName << std::endl;
-        return 1;
-    }
+    RunFeedback feedback(options.quiet, 0);
+    ResultSet files(options);
+    const std::string inbName = resultFileName(options, "inb");
+    const std::string mrhName = resultFileName(options, "mrh");
+    if (!files.acceptNames({inbName, mrhName})) return 1;
+    OutputFile* inbFile = files.open(inbName);
+    OutputFile* mrhFile = inbFile ? files.open(mrhName) : nullptr;
+    if (!mrhFile) return 1;
+    std::ostream& inb = inbFile->stream();
+    std::FILE* mrh = mrhFile->file();
 
     ScreeningInput data = readScreeningInput(input, std::cout);
     std::vector<std::set<int>> families = formFamilies(data.idSets);
@@ -204,7 +205,9 @@ int runErrorScreening(const std::string& inputName)
     std::cout << "\n";
     for (const auto& [familyId, pedigree] : summary.pedigrees) screenPedigree(*pedigree, std::cout);
     std::cout.flush();
-    std::fclose(mrh);
+    if (!files.commit()) return 1;
+    feedback.finish(std::to_string(families.size()) + (families.size() == 1 ? " family" : " families")
+                    + " screened; " + writtenList(files.names()));
     return 0;
 }
 

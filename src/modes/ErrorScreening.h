@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/RunOptions.h"
 #include "pedigree/Pedigree.h"
 
 #include <map>
@@ -14,6 +15,7 @@ namespace tavirlen {
 // Mode e: reports alleles that no typed ancestor carries. Returns the exit
 // status: 0, or 1 when the input cannot be opened or an output file cannot be
 // created (a message on standard error names the file).
+int runErrorScreening(const RunOptions& options);
 int runErrorScreening(const std::string& inputName);
 
 // Family `familyNumber` of the screening run: every id of `ids` in ascending

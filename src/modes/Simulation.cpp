@@ -1,5 +1,7 @@
 #include "modes/Simulation.h"
 
+#include "batch/ResultFiles.h"
+#include "batch/RunFeedback.h"
 #include "modes/Structure.h"
 #include "pedigree/Random.h"
 
@@ -76,11 +78,11 @@ std::unique_ptr<Pedigree> makeReplicate(const Pedigree& structure, int replicate
 // Reads and checks the structure; false (with a message) when it cannot be used.
 bool loadStructure(const std::string& inputName, Pedigree& structure)
 {
-    std::ifstream input(inputName);
-    if (!input.is_open()) {
-        std::cerr << "Cannot open input file: " << inputName << std::endl;
+    if (auto problem = inputProblem(inputName)) {
+        std::cerr << *problem << std::endl;
         return false;
     }
+    std::ifstream input(inputName);
     std::optional<std::string> problem = readStructure(structure, input);
     if (!problem) problem = checkStructure(structure);
     if (problem) {
@@ -90,9 +92,21 @@ bool loadStructure(const std::string& inputName, Pedigree& structure)
     return true;
 }
 
-void reportCreateFailure(const std::string& name)
+RunOptions quietOptions(const std::string& inputName)
 {
-    std::cerr << "Cannot create result file: " << name << std::endl;
+    RunOptions options;
+    options.inputName = inputName;
+    options.quiet = true;
+    return options;
+}
+
+// Moves the files into place and says what was written.
+int finishSimulation(ResultSet& files, const RunOptions& options)
+{
+    if (!files.commit()) return 1;
+    RunFeedback(options.quiet, 0).finish(std::to_string(replicateCount) + " replicates simulated; "
+                                         + writtenList(files.names()));
+    return 0;
 }
 
 } // namespace
@@ -166,31 +180,36 @@ void writeSimWalkBlock(std::FILE* out, const Pedigree& pedigree)
 
 int simulateWithRecombination(const std::string& inputName)
 {
+    return simulateWithRecombination(quietOptions(inputName));
+}
+
+int simulateWithoutRecombination(const std::string& inputName)
+{
+    return simulateWithoutRecombination(quietOptions(inputName));
+}
+
+int simulateWithRecombination(const RunOptions& options)
+{
+    const std::string& inputName = options.inputName;
     Pedigree structure(0);
     if (!loadStructure(inputName, structure)) return 1;
 
     std::vector<float> fractions = drawFractions();
-    const std::string replicateName = simulationBaseName(inputName) + "-vary-" + "-"
-        + std::to_string(recombiningLoci) + "-" + std::to_string(alleleValues) + ".txt";
-    const std::string stem = replicateName.substr(0, replicateName.size() - 5);
-    const std::string reportName = stem + "-summary";
-    const std::string simWalkName = reportName.substr(0, reportName.size() - 8) + "-SimWalk";
-
-    std::ofstream replicates(replicateName, std::ios::out | std::ios::trunc);
-    if (!replicates.is_open()) {
-        reportCreateFailure(replicateName);
-        return 1;
-    }
-    std::ofstream report(reportName, std::ios::out | std::ios::trunc);
-    if (!report.is_open()) {
-        reportCreateFailure(reportName);
-        return 1;
-    }
-    std::FILE* simWalk = std::fopen(simWalkName.c_str(), "w");
-    if (!simWalk) {
-        reportCreateFailure(simWalkName);
-        return 1;
-    }
+    const std::string middle = "-vary--" + std::to_string(recombiningLoci) + "-";
+    const std::string base = simulationBaseName(inputName);
+    const std::string replicateName
+        = suffixedResultName(options, base, middle + std::to_string(alleleValues) + ".txt");
+    const std::string reportName = suffixedResultName(options, base, middle + "-summary");
+    const std::string simWalkName = suffixedResultName(options, base, middle + "-SimWalk");
+    ResultSet files(options);
+    if (!files.acceptNames({replicateName, reportName, simWalkName})) return 1;
+    OutputFile* replicatesFile = files.open(replicateName);
+    OutputFile* reportFile = replicatesFile ? files.open(reportName) : nullptr;
+    OutputFile* simWalkFile = reportFile ? files.open(simWalkName) : nullptr;
+    if (!simWalkFile) return 1;
+    std::ostream& replicates = replicatesFile->stream();
+    std::ostream& report = reportFile->stream();
+    std::FILE* simWalk = simWalkFile->file();
     std::fprintf(simWalk, "(I5,2X,A8)\n");
     std::fprintf(simWalk, "(3A5,1X,2A1,(T19,3(A8),:))\n");
 
@@ -202,34 +221,33 @@ int simulateWithRecombination(const std::string& inputName)
         writeSimWalkBlock(simWalk, *replicate);
         writeReplicate(replicates, *replicate);
     }
-    replicates.close();
-    std::fclose(simWalk);
 
     report << "Marker interval recombFrac:\n";
     for (float fraction : fractions) report << fraction << "\n";
     report << "Average number of recombinant per family: "
            << static_cast<float>(recombinationSum * 0.01);
-    return 0;
+    return finishSimulation(files, options);
 }
 
-int simulateWithoutRecombination(const std::string& inputName)
+int simulateWithoutRecombination(const RunOptions& options)
 {
+    const std::string& inputName = options.inputName;
     Pedigree structure(0);
     if (!loadStructure(inputName, structure)) return 1;
 
-    const std::string outputName = simulationBaseName(inputName) + "-" + std::to_string(plainLoci)
-        + "-" + std::to_string(alleleValues) + "-" + std::to_string(0) + ".txt";
-    std::ofstream output(outputName, std::ios::out | std::ios::trunc);
-    if (!output.is_open()) {
-        reportCreateFailure(outputName);
-        return 1;
-    }
+    const std::string outputName = suffixedResultName(options, simulationBaseName(inputName),
+                                                      "-" + std::to_string(plainLoci) + "-"
+                                                          + std::to_string(alleleValues) + "-0.txt");
+    ResultSet files(options);
+    OutputFile* outputFile = files.open(outputName);
+    if (!outputFile) return 1;
+    std::ostream& output = outputFile->stream();
     for (int r = 1; r <= replicateCount; ++r) {
         std::unique_ptr<Pedigree> replicate = makeReplicate(structure, r);
         dropGenes(*replicate, nullptr, r, plainLoci, nullptr, alleleValues);
         writeReplicate(output, *replicate);
     }
-    return 0;
+    return finishSimulation(files, options);
 }
 
 } // namespace tavirlen

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/RunOptions.h"
 #include "pedigree/Pedigree.h"
 
 #include <cstdio>
@@ -13,6 +14,8 @@ namespace tavirlen {
 // and without recombination. Each returns the exit status: 0, or 1 when the
 // structure cannot be read or simulated or a file cannot be opened or created
 // (a message on standard error says which).
+int simulateWithRecombination(const RunOptions& options);
+int simulateWithoutRecombination(const RunOptions& options);
 int simulateWithRecombination(const std::string& inputName);
 int simulateWithoutRecombination(const std::string& inputName);
 

@@ -1,7 +1,6 @@
 #include "pedigree/Pedigree.h"
 
 #include "pedigree/RunContext.h"
-#include "phasing/Sources.h"
 
 namespace tavirlen {
 
@@ -22,15 +21,6 @@ const Individual* Pedigree::member(int id) const
 {
     auto found = members.find(id);
     return found == members.end() ? nullptr : &found->second;
-}
-
-void Pedigree::fileMember(int id)
-{
-    const Individual* m = member(id);
-    if (m && sourceSummary(*m, 0) != 2 && sourceSummary(*m, 1) != 2)
-        cleanQueue.push_back(id);
-    else
-        recombinantQueue.push_back(id);
 }
 
 } // namespace tavirlen

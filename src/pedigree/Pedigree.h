@@ -34,6 +34,8 @@ public:
     DatasetSummary* datasetSummary = nullptr;
     long startClock = 0;
     long endClock = 0;
+    // The family's position among the families of the input, from 0.
+    std::size_t inputIndex = 0;
 
     // Block extension working state.
     int seedId = 0;
@@ -73,10 +75,6 @@ public:
     bool writeDat(std::ostream& dat) const;
     bool writeRes(std::ostream& res);
     bool writeOut(std::FILE* out) const;
-
-    // Files a member into cleanQueue when it shows no change of source on
-    // either side, else into recombinantQueue.
-    void fileMember(int id);
 };
 
 } // namespace tavirlen

@@ -106,7 +106,7 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
     }
 
     pedigree.visitedIds.insert(childId);
-    pedigree.fileMember(childId);
+    fileMember(pedigree, childId);
 }
 
 void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int childId)
@@ -152,7 +152,7 @@ void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int child
     }
 
     pedigree.visitedIds.insert(childId);
-    pedigree.fileMember(childId);
+    fileMember(pedigree, childId);
 }
 
 void extendFromSeed(Pedigree& pedigree)
@@ -218,7 +218,7 @@ bool findNextBlock(Pedigree& pedigree)
         std::vector<PhasedRun> runs = phasedRuns(m);
         if (completelyPhased(m)) {
             pedigree.visitedIds.insert(id);
-            pedigree.fileMember(id);
+            fileMember(pedigree, id);
         }
         bool changes = showsChangeOfSource(m);
         for (const PhasedRun& run : runs) {

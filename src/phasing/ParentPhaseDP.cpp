@@ -257,7 +257,7 @@ bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
     }
 
     pedigree.visitedIds.insert(parentId);
-    pedigree.fileMember(parentId);
+    fileMember(pedigree, parentId);
     return true;
 }
 

@@ -345,7 +345,7 @@ bool inferFromSibships(Pedigree& pedigree)
         }
     }
     for (auto it = pedigree.members.rbegin(); it != pedigree.members.rend(); ++it)
-        if (!it->second.isFounder() && completelyPhased(it->second)) pedigree.fileMember(it->first);
+        if (!it->second.isFounder() && completelyPhased(it->second)) fileMember(pedigree, it->first);
     return true;
 }
 

@@ -179,7 +179,7 @@ bool phaseByMendel(Pedigree& pedigree)
         }
         if (count == pedigree.locusCount) {
             pedigree.visitedIds.insert(id);
-            pedigree.fileMember(id);
+            fileMember(pedigree, id);
         }
         if (first || count >= best) {
             best = count;
@@ -207,6 +207,15 @@ void refreshSources(Pedigree& pedigree)
             }
         }
     }
+}
+
+void fileMember(Pedigree& pedigree, int id)
+{
+    const Individual* m = pedigree.member(id);
+    if (m && sourceSummary(*m, 0) != 2 && sourceSummary(*m, 1) != 2)
+        pedigree.cleanQueue.push_back(id);
+    else
+        pedigree.recombinantQueue.push_back(id);
 }
 
 bool countRecombinants(Pedigree& pedigree)

@@ -29,6 +29,10 @@ bool phaseByMendel(Pedigree& pedigree);
 // heterozygous there.
 void refreshSources(Pedigree& pedigree);
 
+// Files a member into the pedigree's cleanQueue when it shows no change of
+// source on either side, else into its recombinantQueue.
+void fileMember(Pedigree& pedigree, int id);
+
 // Counts the changes of source along every non-founder's two haplotypes into
 // recombinantCount, filling the undetermined sources of phased loci on the way.
 bool countRecombinants(Pedigree& pedigree);

@@ -18,7 +18,7 @@ TEST(CommandLine, WrongArgumentCountPrintsTheShortUsage)
 {
     for (const auto& args : std::vector<std::vector<std::string>>{{}, {"-b"}, {"-b", "x", "y"}}) {
         test::RunResult r = runTavirlen(args);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.output, usageStart + "i:\tinteger linear programming\n");
         EXPECT_EQ(r.errors, "");
     }
@@ -29,7 +29,7 @@ TEST(CommandLine, UnknownLetterPrintsTheLongUsageAndOpensNothing)
     test::TempDir dir;
     for (const std::string option : {"-x", "-", "", "b"}) {
         test::RunResult r = runTavirlen({option, "in.txt"});
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.output, usageStart + "i:\tinteger linear programming algorithm\n") << option;
     }
     EXPECT_FALSE(test::fileExists("in.dat"));

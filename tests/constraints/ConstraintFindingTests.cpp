@@ -225,25 +225,28 @@ std::string heterozygousFounder(int id, int loci)
     return line + "\n";
 }
 
-TEST(ConstraintFinding, TooManyFreeVariablesAreCountedNotListed)
+TEST(ConstraintFinding, BeyondTheCapOnlyTheFirstConfigurationsAreWritten)
 {
     std::ostream discard(nullptr);
     std::FILE* out = std::fopen("/dev/null", "w");
     ASSERT_NE(out, nullptr);
-    auto atBound = test::readFamily(heterozygousFounder(1, maximumFreeVariables + 1));
-    EXPECT_EQ(runConstraintFinding(*atBound, discard, discard, out), 1 << maximumFreeVariables);
+    auto atBound = test::readFamily(heterozygousFounder(1, 17));
+    EXPECT_EQ(runConstraintFinding(*atBound, discard, discard, out), defaultMaxConfigurations);
     std::fclose(out);
 
-    auto beyond = test::readFamily(heterozygousFounder(1, maximumFreeVariables + 2));
+    auto beyond = test::readFamily(heterozygousFounder(1, 18));
+    std::ostringstream dat, res;
+    std::FILE* kept = std::tmpfile();
     testing::internal::CaptureStdout();
-    Written w = runOn(*beyond);
+    int freeCount = 0;
+    EXPECT_EQ(runConstraintFinding(*beyond, dat, res, kept, 3, &freeCount), 3);
     std::string printed = testing::internal::GetCapturedStdout();
-    const std::string line = "Pedigree 9 has 2^17 zero recombinant configurations, more than 2^16; "
-                             "they were not listed.\n";
-    EXPECT_EQ(w.result, 0);
-    EXPECT_EQ(w.res, line);
+    std::fclose(kept);
+    const std::string line = "Pedigree 9 has 2^17 zero recombinant configurations, more than 3; "
+                             "only the first 3 were written.\n";
+    EXPECT_EQ(freeCount, 17);
     EXPECT_EQ(printed, line);
-    EXPECT_EQ(w.dat + w.out, "");
+    EXPECT_EQ(test::maskTimes(res.str()), line + "9\t 0\t <time>\n9\t 0\t <time>\n9\t 0\t <time>\n");
 }
 
 TEST(ConstraintFindingMode, WritesEveryFamilyOrItsNoSolutionLine)
@@ -259,19 +262,20 @@ TEST(ConstraintFindingMode, WritesEveryFamilyOrItsNoSolutionLine)
               test::readFile(test::testDataPath("constraints/families.res")));
 }
 
-TEST(ConstraintFindingMode, FamilyBeyondTheBoundGetsOneLine)
+TEST(ConstraintFindingMode, FamilyBeyondTheCapGetsOneLineAndItsFirstConfigurations)
 {
     test::TempDir dir;
     std::string input;
     for (int id = 1; id <= 3; ++id) input += heterozygousFounder(id, 7);
     test::writeFile("many.txt", input);
-    test::RunResult run = test::runTavirlen({"-c", "many.txt"});
-    const std::string line = "Pedigree 9 has 2^18 zero recombinant configurations, more than 2^16; "
-                             "they were not listed.\n";
+    test::RunResult run = test::runTavirlen({"-c", "many.txt", "--max-solutions", "2"});
+    const std::string line = "Pedigree 9 has 2^18 zero recombinant configurations, more than 2; "
+                             "only the first 2 were written.\n";
     EXPECT_EQ(run.output, line);
-    EXPECT_EQ(test::maskTimes(test::readFile("many.res")),
-              "Family\t # of Rec\t Time used(Sec)\n" + line + "Total Time used(Sec):\t<time>\n\n");
-    EXPECT_EQ(test::readFile("many.dat") + test::readFile("many.out"), "");
+    EXPECT_EQ(test::maskTimes(test::readFile("many.res")), "Family\t # of Rec\t Time used(Sec)\n" + line
+                  + "9\t 0\t <time>\n9\t 0\t <time>\nTotal Time used(Sec):\t<time>\n\n");
+    EXPECT_NE(test::readFile("many.summary.tsv").find("9\t3\t7\tphased\t\tc\t0\tyes\t2\t262144\t"),
+              std::string::npos);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 namespace tavirlen {
@@ -59,10 +60,10 @@ TEST(IlpMode, WholeRunWithMarkerDistances)
     std::string likelihoods = res.substr(res.find("PedigreeID\tLog10(likelihood)\n"));
     EXPECT_EQ(likelihoods.rfind("PedigreeID\tLog10(likelihood)\n5\t-", 0), 0u);
     EXPECT_NE(likelihoods.find("\n9\t-"), std::string::npos);
-    // The model file and the log are emptied after each family; no presolve
-    // file is ever made.
-    EXPECT_EQ(readFile("fam.msp"), "");
-    EXPECT_EQ(readFile("TavirlenILP.log"), "");
+    // The model file and the solver listing live in a private folder; no
+    // working file is left in the run's folder.
+    EXPECT_FALSE(test::fileExists("fam.msp"));
+    EXPECT_FALSE(test::fileExists("TavirlenILP.log"));
     EXPECT_FALSE(test::fileExists("presolve3"));
 }
 
@@ -110,14 +111,19 @@ TEST(IlpMode, MendelianInconsistencyEndsTheRun)
     test::TempDir dir;
     writeFile("fam.txt", "1 1 0 0 1 0 0 1 1 1 2\n1 2 0 0 2 0 0 1 1 1 2\n1 3 1 2 1 0 0 2 2 1 2\n"
                          "2 1 0 0 1 0 0 1 2 1 2\n2 2 0 0 2 0 0 1 2 1 2\n2 3 1 2 1 0 0 1 2 1 2\n");
-    test::RunResult run = runTavirlen({"-i", "fam.txt"});
-    EXPECT_EQ(run.status, 0);
+    test::RunResult run = runTavirlen({"-i", "fam.txt", "--quiet"});
+    EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.output, noDistances
                   + "Processing pedigree 1\n"
                     "Mendel Error: parent 1: 1\tparent2:2\tand child:3\n"
                     "at Locus: 0 with genotyes: (1,1)\t(1,1)\t(2,2)\n");
+    EXPECT_EQ(run.errors, "tavirlen: the run stopped at family 1: Mendelian inconsistency (reported on standard "
+                          "output)\n");
     EXPECT_EQ(readFile("fam.res"), header);
     EXPECT_EQ(readFile("fam.out"), "");
+    // The family after the stop is listed all the same.
+    EXPECT_NE(readFile("fam.summary.tsv").find("\n2\t3\t2\tskipped\tnot processed: the run stopped at family 1\ti"),
+              std::string::npos);
 }
 
 TEST(IlpMode, FamiliesThatCannotBeModelledAreSkippedWithAMessage)
@@ -172,7 +178,7 @@ TEST(IlpMode, AnInconsistentModelIsNotSolved)
     std::ostringstream dat;
     std::ostringstream res;
     testing::internal::CaptureStdout();
-    IlpResult result = solvePedigreeByIlp(*pedigree, dat, res, nullptr, "fam.msp");
+    IlpResult result = solvePedigreeByIlp(*pedigree, dat, res, nullptr, IlpSettings{"fam.msp", "fam.log"});
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(result, IlpResult::inconsistent);
     const std::string line = "Family 1: the integer programme is inconsistent (no haplotype configuration fits the "
@@ -183,7 +189,7 @@ TEST(IlpMode, AnInconsistentModelIsNotSolved)
     EXPECT_EQ(readFile("fam.msp"), "");
 }
 
-TEST(IlpMode, MoreThanThirtyUndeterminedClassesWriteTheFirstSolutionOnly)
+TEST(IlpMode, BeyondTheCapOnlyTheFirstSolutionsAreWritten)
 {
     test::TempDir dir;
     std::string untyped;
@@ -193,24 +199,32 @@ TEST(IlpMode, MoreThanThirtyUndeterminedClassesWriteTheFirstSolutionOnly)
         typed += " 1 2";
     }
     writeFile("fam.txt", "1 1 0 0 1 0 0" + typed + "\n1 2 0 0 2 0 0" + typed + "\n1 3 0 0 1 0 0" + untyped + "\n");
-    test::RunResult run = runTavirlen({"-i", "fam.txt"});
+    test::RunResult run = runTavirlen({"-i", "fam.txt", "--max-solutions", "2"});
     // Two choices per untyped locus, one per founder locus after the first.
-    const std::string line = "Family 1: 62 undetermined phase choices, more than 30; only the first of 2^62 equally "
-                             "good solutions is written\n";
+    const std::string line = "Family 1: 62 undetermined phase choices; only the first 2 of 2^62 equally "
+                             "good solutions are written\n";
     EXPECT_EQ(run.output, noDistances + "Processing pedigree 1\n" + line);
-    const std::string expected = header + line + "1\t1\t1\t 0\t <time>\nTotal";
+    const std::string expected = header + line + "2\t1\t1\t 0\t <time>\n2\t2\t1\t 0\t <time>\nTotal";
     EXPECT_EQ(maskTimes(readFile("fam.res")).substr(0, expected.size()), expected);
+    EXPECT_NE(readFile("fam.summary.tsv").find("\tphased\t\ti\t0\tyes\t2\t4611686018427387904\t"),
+              std::string::npos);
 }
 
-TEST(IlpMode, RefusesAModelFileThatIsTheInput)
+// Each run keeps its working files to itself: runs started together in one
+// folder write what they write one after the other.
+TEST(IlpMode, RunsStartedTogetherInOneFolderDoNotMixTheirWorkingFiles)
 {
     test::TempDir dir;
-    const std::string input = "1 1 0 0 1 0 0 1 2\n1 2 0 0 2 0 0 1 2\n1 3 1 2 1 0 0 1 2\n";
-    writeFile("fam.msp", input);
-    test::RunResult run = runTavirlen({"-i", "fam.msp"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "Result file fam.msp would overwrite the input file\n");
-    EXPECT_EQ(readFile("fam.msp"), input);
+    const std::string input = readFile(testDataPath("ilp/families.txt"));
+    writeFile("a.txt", input);
+    writeFile("b.txt", readFile(testDataPath("ilp/two-choices.txt")));
+    const std::string binary = TAVIRLEN_BINARY;
+    ASSERT_EQ(std::system((binary + " -i a.txt --quiet >/dev/null && " + binary + " -i b.txt --quiet >/dev/null").c_str()), 0);
+    const std::string alone[2] = {readFile("a.out"), readFile("b.out")};
+    ASSERT_EQ(std::system((binary + " -i a.txt --quiet >/dev/null & " + binary + " -i b.txt --quiet >/dev/null & wait").c_str()), 0);
+    EXPECT_EQ(readFile("a.out"), alone[0]);
+    EXPECT_EQ(readFile("b.out"), alone[1]);
+    EXPECT_FALSE(test::fileExists("a.msp") || test::fileExists("TavirlenILP.log"));
 }
 
 TEST(IlpMode, SettlingTheObjectiveAndTheClasses)

@@ -29,7 +29,7 @@ std::string row(int id, int father, int mother, const std::string& alleles)
 std::string screen(const std::string& lines)
 {
     writeFile("in.txt", header + lines);
-    test::RunResult run = test::runTavirlen({"-e", "in.txt"});
+    test::RunResult run = test::runTavirlen({"-e", "in.txt", "--quiet"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.errors, "");
     return run.output;

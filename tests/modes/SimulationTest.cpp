@@ -254,13 +254,13 @@ TEST(Simulation, StructuresThatCannotBeSimulatedStopTheRunBeforeAnyFileIsWritten
 TEST(Simulation, FilesThatCannotBeOpenedOrCreatedEndTheRunWithStatusOne)
 {
     TempDir dir;
-    test::RunResult missing = test::runTavirlen({"-d", "absent.txt"});
+    test::RunResult missing = test::runTavirlen({"-d", "absent.txt", "--seed", "1"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.errors, "Cannot open input file: absent.txt\n");
 
     writeFile("ped.txt", "1 0 0 1\n");
     std::filesystem::create_directory("ped-6-2-0.txt");
-    test::RunResult blocked = test::runTavirlen({"-s", "ped.txt"});
+    test::RunResult blocked = test::runTavirlen({"-s", "ped.txt", "--seed", "1"});
     EXPECT_EQ(blocked.status, 1);
     EXPECT_EQ(blocked.errors, "Cannot create result file: ped-6-2-0.txt\n");
     std::filesystem::create_directory("ped-vary--26--summary");

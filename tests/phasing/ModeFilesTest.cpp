@@ -1,7 +1,7 @@
 // Whole runs of modes b and t on small files, compared with pinned result
 // files (times masked). Set TAVIRLEN_UPDATE_EXPECTED=1 to rewrite the
 // expected files after a deliberate change, then review the difference.
-#include "app/BatchDriver.h"
+#include "phasing/BlockExtensionMode.h"
 #include "pedigree/Random.h"
 #include "support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 // with missing data, and the public pedigree files in the shared folder.
 #include "RandomFamilies.h"
 
-#include "app/BatchDriver.h"
+#include "phasing/BlockExtensionMode.h"
 #include "pedigree/Random.h"
 #include "support/TestSupport.h"
 

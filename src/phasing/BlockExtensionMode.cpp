@@ -1,8 +1,6 @@
-#include "app/BatchDriver.h"
+#include "phasing/BlockExtensionMode.h"
 
 #include "phasing/BlockExtension.h"
-
-#include <iostream>
 
 namespace tavirlen {
 
@@ -16,8 +14,10 @@ FamilyOutcome blockExtensionStep(BatchRun& run, std::unique_ptr<Pedigree> owned)
     for (const auto& [id, m] : owned->members) owned->missingAlleleCount += m.missingAlleleCount;
     Pedigree& pedigree = run.summary->addPedigree(std::move(owned));
     // A Mendelian inconsistency leaves the family unphased; it is written all the same.
-    runBlockExtension(pedigree);
+    const bool phased = runBlockExtension(pedigree);
     writeFamilyResults(run, pedigree);
+    if (!phased)
+        markFamily(run.row(pedigree), FamilyStatus::mendel, "Mendelian inconsistency; written as read");
     return FamilyOutcome::next;
 }
 
@@ -27,21 +27,6 @@ void blockExtensionFinish(BatchRun& run)
     run.summary->countFounderHaplotypes();
     run.summary->writeStatistics(run.res);
     run.summary->writeLocusStatistics(run.res);
-}
-
-FamilyOutcome exportStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
-{
-    for (int v : {5, 10, 15, 20}) {
-        std::string name = run.inputName + "-m" + std::to_string(v) + ".txt";
-        std::ofstream file(name, std::ios::out | std::ios::app);
-        if (!file.is_open()) {
-            std::cerr << "Cannot create result file: " << name << std::endl;
-            run.status = 1;
-            continue;
-        }
-        pedigree->writeDat(file);
-    }
-    return FamilyOutcome::next;
 }
 
 } // namespace
@@ -54,17 +39,6 @@ BatchMode blockExtensionMode(int headerColumns)
     mode.minimumMembers = 3;
     mode.endOfFamily = blockExtensionStep;
     mode.finishRun = blockExtensionFinish;
-    return mode;
-}
-
-BatchMode exportMode()
-{
-    BatchMode mode;
-    mode.headerColumns = 5;
-    mode.minimumMembers = 3;
-    mode.writesResultFiles = false;
-    mode.checksFamilies = false;
-    mode.endOfFamily = exportStep;
     return mode;
 }
 

@@ -1,0 +1,177 @@
+#include "batch/BatchDriver.h"
+
+#include "batch/RunFeedback.h"
+#include "pedigree/FamilyCheck.h"
+#include "pedigree/PedigreeReader.h"
+#include "pedigree/RunContext.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sys/stat.h>
+
+namespace tavirlen {
+
+void writeTotalTime(BatchRun& run)
+{
+    run.res << "Total Time used(Sec):\t" << static_cast<double>(processClock() - run.startClock) * 0.001
+            << "\n\n";
+}
+
+void writeFamilyResults(BatchRun& run, Pedigree& pedigree)
+{
+    pedigree.writeDat(run.dat);
+    pedigree.writeRes(run.res);
+    pedigree.writeOut(run.out);
+    FamilyRow& row = run.row(pedigree);
+    row.recombinants = pedigree.recombinantCount;
+    ++row.solutionsWritten;
+}
+
+void markFamily(FamilyRow& row, FamilyStatus status, const std::string& reason, const std::string& kind)
+{
+    row.status = status;
+    row.reason = reason;
+    row.reasonKind = kind;
+    row.recombinants.reset();
+    row.optimal = "";
+}
+
+BatchRun::~BatchRun()
+{
+    if (!workFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(workFolder, ignored);
+    }
+}
+
+OutputFile* BatchRun::openResultFile(const std::string& name, bool append)
+{
+    OutputFile* file = files.open(name, append);
+    if (!file) status = 1;
+    return file;
+}
+
+namespace {
+
+bool openCommonFiles(BatchRun& run, const BatchMode& mode)
+{
+    const std::string summaryName = resultFileName(run.options, "summary.tsv");
+    std::vector<std::string> names;
+    if (mode.writesResultFiles)
+        names = {resultFileName(run.options, "dat"), resultFileName(run.options, "res"),
+                 resultFileName(run.options, "out")};
+    names.push_back(summaryName);
+    if (!run.files.acceptNames(names)) return false;
+    if (mode.writesResultFiles) {
+        OutputFile* files[3];
+        for (int i = 0; i < 3; ++i)
+            if (!(files[i] = run.openResultFile(names[static_cast<std::size_t>(i)]))) return false;
+        run.dat.rdbuf(files[0]->stream().rdbuf());
+        run.res.rdbuf(files[1]->stream().rdbuf());
+        run.out = files[2]->file();
+    }
+    return true;
+}
+
+FamilyRow newRow(const BatchRun& run, const Pedigree& pedigree)
+{
+    FamilyRow row;
+    row.familyId = pedigree.familyText();
+    row.members = static_cast<int>(pedigree.members.size());
+    row.loci = pedigree.locusCount;
+    row.mode = std::string(1, run.options.mode);
+    return row;
+}
+
+} // namespace
+
+int runBatch(const BatchMode& mode, const std::string& inputName)
+{
+    RunOptions options;
+    options.inputName = inputName;
+    options.quiet = true;
+    return runBatch(mode, options);
+}
+
+int runBatch(const BatchMode& mode, const RunOptions& options)
+{
+    BatchRun run(options);
+    run.startClock = processClock();
+    if (auto problem = inputProblem(run.inputName)) {
+        std::cerr << *problem << std::endl;
+        return 1;
+    }
+    std::ifstream input(run.inputName, std::ios::binary);
+    std::error_code sizeError;
+    std::uintmax_t inputBytes = std::filesystem::file_size(run.inputName, sizeError);
+    RunFeedback feedback(options.quiet, sizeError ? 0 : inputBytes);
+
+    if (!openCommonFiles(run, mode)) return 1;
+    if (mode.keepsSummary) run.summary = std::make_unique<DatasetSummary>();
+    if (mode.startRun) {
+        if (!mode.startRun(run)) return run.status;
+    } else if (mode.writesResultFiles) {
+        run.res << "Family\t # of Rec\t Time used(Sec)\n";
+    }
+
+    PedigreeReader reader(input, mode.headerColumns);
+    bool stopped = false;
+    std::string stoppedAt;
+    while (std::unique_ptr<Pedigree> pedigree = reader.next()) {
+        pedigree->inputIndex = run.table.size();
+        FamilyRow& row = run.table.add(newRow(run, *pedigree));
+        if (stopped) {
+            markFamily(row, FamilyStatus::skipped, "not processed: the run stopped at family " + stoppedAt,
+                       "not processed");
+            continue;
+        }
+        if (mode.announceFamily) mode.announceFamily(run, *pedigree);
+        pedigree->memberCount = static_cast<int>(pedigree->members.size());
+        runContext().currentMemberCount = pedigree->memberCount;
+        bool small = pedigree->memberCount < mode.minimumMembers;
+        std::optional<std::string> reason;
+        if (mode.checksFamilies || !pedigree->readProblem.empty()) reason = checkFamily(*pedigree);
+        // A family with malformed lines is reported even when it is small:
+        // text ids can collapse a whole family into one member.
+        if (reason && (mode.checksFamilies && (!small || !pedigree->readProblem.empty()))) {
+            std::cout << "Skipping family " << pedigree->familyText() << ": " << *reason << std::endl;
+            markFamily(row, FamilyStatus::skipped, *reason,
+                       pedigree->readProblem.empty() ? "unsound pedigree" : "unreadable line");
+            continue;
+        }
+        if (small) {
+            markFamily(row, FamilyStatus::skipped,
+                       "fewer than " + std::to_string(mode.minimumMembers) + " members",
+                       "fewer than " + std::to_string(mode.minimumMembers) + " members");
+            continue;
+        }
+        if (!mode.endOfFamily) continue;
+        const std::string familyText = pedigree->familyText();
+        auto started = std::chrono::steady_clock::now();
+        const std::size_t index = pedigree->inputIndex;
+        FamilyOutcome outcome = mode.endOfFamily(run, std::move(pedigree));
+        run.table.at(index).seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (OutputFile* failed = run.files.failed()) {
+            std::cerr << failed->failure() << std::endl;
+            run.files.discard();
+            return 1;
+        }
+        feedback.familyDone(static_cast<long long>(run.table.size()),
+                            static_cast<std::uintmax_t>(std::max<std::streamoff>(0, input.tellg())));
+        if (outcome == FamilyOutcome::endRun) {
+            stopped = true;
+            stoppedAt = familyText;
+        }
+    }
+    if (!stopped && mode.finishRun) mode.finishRun(run);
+
+    OutputFile* table = run.openResultFile(resultFileName(run.options, "summary.tsv"));
+    if (table) run.table.write(table->stream());
+    if (!run.files.commit()) return 1;
+    feedback.finish(run.table.tally() + "; " + writtenList(run.files.names()));
+    return run.status;
+}
+
+} // namespace tavirlen

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "batch/OutputFile.h"
+#include "batch/ResultFiles.h"
+#include "batch/RunOptions.h"
+#include "batch/SummaryTable.h"
+#include "pedigree/DatasetSummary.h"
+#include "pedigree/Pedigree.h"
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tavirlen {
+
+// Everything one batch run holds: its options, the result files, the summary
+// of the modes that keep one, the table of families and the start time.
+struct BatchRun {
+    explicit BatchRun(const RunOptions& runOptions) : options(runOptions), inputName(runOptions.inputName), files(runOptions) {}
+    ~BatchRun();
+
+    RunOptions options;
+    std::string inputName;
+    // The three common result files; `out` is written with formatted printing.
+    std::ostream dat{nullptr};
+    std::ostream res{nullptr};
+    std::FILE* out = nullptr;
+    std::unique_ptr<DatasetSummary> summary;
+    SummaryTable table;
+    long startClock = 0;
+    int status = 0; // the process exit status the run ends with
+
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    // Opens one more result file of the run, written with the others at its
+    // end. On failure: message on standard error, status 1, nullptr.
+    OutputFile* openResultFile(const std::string& name, bool append = false);
+    // The summary row of a family handed to a step.
+    FamilyRow& row(const Pedigree& pedigree) { return table.at(pedigree.inputIndex); }
+
+    ResultSet files;
+    // Files a mode writes besides the common ones (mode n's exports).
+    std::vector<OutputFile*> modeFiles;
+    // A private folder for a mode's working files, removed at the end.
+    std::string workFolder;
+};
+
+enum class FamilyOutcome { next, endRun };
+
+// How a pedigree mode departs from the common batch: its header columns,
+// whether it keeps a summary, its size threshold and its steps. A step left
+// null does nothing (startRun: writes the common .res header).
+struct BatchMode {
+    int headerColumns = 7;
+    bool keepsSummary = false;
+    int minimumMembers = 0;      // smaller families are skipped
+    bool writesResultFiles = true;
+    bool checksFamilies = true;  // skip families that are unsafe to prepare
+    // After the files and summary are made; false ends the run (status set).
+    bool (*startRun)(BatchRun&) = nullptr;
+    // As soon as a family is complete, before the size threshold.
+    void (*announceFamily)(BatchRun&, const Pedigree&) = nullptr;
+    FamilyOutcome (*endOfFamily)(BatchRun&, std::unique_ptr<Pedigree>) = nullptr;
+    // After the last family, unless a family ended the run early.
+    void (*finishRun)(BatchRun&) = nullptr;
+};
+
+// Reads the input family by family and runs the mode's steps; returns the
+// exit status (0; 1 when a file cannot be opened, created or written; 3 when
+// the run stopped before its end).
+int runBatch(const BatchMode& mode, const RunOptions& options);
+// The same with default options (tests and benchmarks).
+int runBatch(const BatchMode& mode, const std::string& inputName);
+
+// "Total Time used(Sec):\t" and the seconds since the run started, to .res.
+void writeTotalTime(BatchRun& run);
+
+// The common end of a phased family: .dat block, .res line, .out block; the
+// family's row counts the configuration and its recombinants.
+void writeFamilyResults(BatchRun& run, Pedigree& pedigree);
+
+// Marks a family's row as not phased, with the reason.
+void markFamily(FamilyRow& row, FamilyStatus status, const std::string& reason, const std::string& kind = "");
+
+} // namespace tavirlen

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tavirlen {
+
+// What one run was asked to do: the mode letter, the input and the options
+// of the command line. Library code reads it; only the entry point fills it.
+struct RunOptions {
+    char mode = 0;
+    std::string inputName;
+    // Result files are named PREFIX.ending; empty: after the input name.
+    std::string outPrefix;
+    std::optional<unsigned> seed;
+    // Cap on the configurations written per family (modes c, m, i).
+    std::optional<long long> maxSolutions;
+    bool force = false;
+    bool quiet = false;
+
+    long long maxSolutionsOr(long long fallback) const { return maxSolutions.value_or(fallback); }
+};
+
+} // namespace tavirlen

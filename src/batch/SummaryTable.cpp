@@ -1,0 +1,75 @@
+#include "batch/SummaryTable.h"
+
+#include <map>
+#include <sstream>
+
+namespace tavirlen {
+
+const char* statusName(FamilyStatus status)
+{
+    switch (status) {
+    case FamilyStatus::phased: return "phased";
+    case FamilyStatus::unphased: return "unphased";
+    case FamilyStatus::skipped: return "skipped";
+    case FamilyStatus::tooBig: return "too-big";
+    case FamilyStatus::noSolution: return "no-solution";
+    case FamilyStatus::mendel: return "mendel";
+    }
+    return "unknown";
+}
+
+FamilyRow& SummaryTable::add(FamilyRow row)
+{
+    rows_.push_back(std::move(row));
+    return rows_.back();
+}
+
+const char* SummaryTable::header()
+{
+    return "family\tmembers\tloci\tstatus\treason\tmode\trecombinants\toptimal\tsolutions_written\t"
+           "solutions_in_all\tseconds";
+}
+
+void SummaryTable::write(std::ostream& out) const
+{
+    out << header() << "\n";
+    for (const FamilyRow& row : rows_) {
+        out << row.familyId << "\t" << row.members << "\t" << row.loci << "\t" << statusName(row.status) << "\t"
+            << row.reason << "\t" << row.mode << "\t";
+        if (row.recombinants) out << *row.recombinants;
+        out << "\t" << row.optimal << "\t" << row.solutionsWritten << "\t" << row.solutionsInAll << "\t"
+            << row.seconds << "\n";
+    }
+}
+
+std::string SummaryTable::tally() const
+{
+    std::map<FamilyStatus, long long> counts;
+    std::map<std::string, long long> skipped;
+    long long recombinants = 0;
+    for (const FamilyRow& row : rows_) {
+        ++counts[row.status];
+        if (row.status == FamilyStatus::skipped) ++skipped[row.reasonKind.empty() ? "other" : row.reasonKind];
+        if (row.status == FamilyStatus::phased && row.recombinants) recombinants += *row.recombinants;
+    }
+    std::ostringstream line;
+    line << rows_.size() << (rows_.size() == 1 ? " family" : " families") << " read: "
+         << counts[FamilyStatus::phased] << " phased";
+    for (FamilyStatus status : {FamilyStatus::unphased, FamilyStatus::mendel, FamilyStatus::tooBig,
+                                FamilyStatus::noSolution})
+        if (counts[status] > 0) line << ", " << counts[status] << " " << statusName(status);
+    line << ", " << counts[FamilyStatus::skipped] << " skipped";
+    if (!skipped.empty()) {
+        line << " (";
+        const char* separator = "";
+        for (const auto& [kind, count] : skipped) {
+            line << separator << count << " " << kind;
+            separator = ", ";
+        }
+        line << ")";
+    }
+    line << "; " << recombinants << " recombinants";
+    return line.str();
+}
+
+} // namespace tavirlen
