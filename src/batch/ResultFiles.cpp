@@ -48,12 +48,18 @@ bool datLayout(const std::string& first, const std::string& second)
         && first.find('-') != std::string::npos && (second == "M" || second == "F");
 }
 
-// A .out line (also mode e's .mrh and the simulated replicates): seven or more
-// tab-separated fields, the sixth and seventh "0".
+// A .out line (also mode e's .mrh): ids, sex, two zeros, then "a|b" per
+// locus. A simulated replicate has " a" where the .out line has "a|b".
 bool outLayout(const std::string& first)
 {
     std::vector<std::string> fields = splitTabs(first);
-    return fields.size() >= 7 && fields[5] == "0" && fields[6] == "0";
+    if (fields.size() < 9 || fields[5] != "0" || fields[6] != "0") return false;
+    if (!fields[7].empty() && fields[7][0] == ' ') return true;
+    for (std::size_t i = 7; i + 2 < fields.size(); ++i)
+        if (fields[i].find('|') == std::string::npos) return false;
+    for (std::size_t i = fields.size() - 2; i < fields.size(); ++i)
+        if (fields[i].find_first_not_of("-01") != std::string::npos) return false;
+    return true;
 }
 
 } // namespace

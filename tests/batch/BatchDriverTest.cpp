@@ -226,5 +226,78 @@ TEST(BatchDriver, RealDataExports)
     EXPECT_GT(files, 0);
 }
 
+// The table that programs read: one row per family of the input, in input
+// order, whatever became of it.
+TEST(SummaryTable, OneRowPerInputFamilyWithItsStatus)
+{
+    test::TempDir dir;
+    std::ostringstream text;
+    auto line = [&](int family, int id, int father, int mother, int sex, const char* pair, int loci) {
+        text << family << " " << id << " " << father << " " << mother << " " << sex << " 0 0";
+        for (int k = 0; k < loci; ++k) text << " " << pair;
+        text << "\n";
+    };
+    line(1, 1, 0, 0, 1, "1 2", 3);
+    line(1, 2, 0, 0, 2, "1 1", 3);
+    line(1, 3, 1, 2, 1, "2 1", 3);
+    line(2, 1, 0, 0, 1, "1 1", 3);                      // one member
+    line(3, 1, 0, 0, 1, "1 1", 3);                      // two members
+    line(3, 2, 0, 0, 2, "1 1", 3);
+    line(4, 1, 0, 0, 1, "1 1", 3);                      // a parent who is not there
+    line(4, 2, 0, 0, 2, "1 1", 3);
+    line(4, 3, 1, 9, 1, "1 1", 3);
+    line(5, 1, 0, 0, 1, "1 2", 3);                      // Mendelian inconsistency
+    line(5, 2, 0, 0, 2, "1 2", 3);
+    line(5, 3, 1, 2, 1, "3 3", 3);
+    line(6, 1, 0, 0, 1, "1 2", 40);                     // over mode l's bound
+    line(6, 2, 0, 0, 2, "3 4", 40);
+    line(6, 3, 1, 2, 1, "1 3", 40);
+    for (int child = 3; child <= 9; ++child) line(7, child, 1, 2, 1, "1 1", 2); // 23 bits for mode m
+    line(7, 1, 0, 0, 1, "1 1", 2);
+    line(7, 2, 0, 0, 2, "1 1", 2);
+    writeFile("fam.txt", text.str());
+
+    auto rows = [](const std::string& tsv) {
+        std::vector<std::vector<std::string>> table;
+        std::istringstream in(tsv);
+        std::string row;
+        std::getline(in, row);
+        EXPECT_EQ(row, "family\tmembers\tloci\tstatus\treason\tmode\trecombinants\toptimal\tsolutions_written\t"
+                       "solutions_in_all\tseconds");
+        while (std::getline(in, row)) {
+            std::vector<std::string> fields;
+            std::istringstream cells(row);
+            for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+            table.push_back(fields);
+        }
+        return table;
+    };
+    auto statuses = [&](const char* mode) {
+        runTavirlen({mode, "fam.txt", "--quiet", "--seed", "3"});
+        std::vector<std::string> found;
+        for (const auto& row : rows(readFile("fam.summary.tsv"))) found.push_back(row[0] + ":" + row[3]);
+        return found;
+    };
+    EXPECT_EQ(statuses("-b"), (std::vector<std::string>{"1:phased", "2:skipped", "3:skipped", "4:skipped",
+                                                         "5:mendel", "6:phased", "7:phased"}));
+    EXPECT_EQ(statuses("-l"), (std::vector<std::string>{"1:phased", "2:phased", "3:phased", "4:skipped",
+                                                         "5:phased", "6:unphased", "7:phased"}));
+    EXPECT_EQ(statuses("-m"), (std::vector<std::string>{"1:phased", "2:phased", "3:phased", "4:skipped",
+                                                         "5:no-solution", "6:phased", "7:too-big"}));
+
+    // The recombinant column is the .res count of every phased family.
+    for (const char* mode : {"-b", "-l", "-m", "-c"}) {
+        runTavirlen({mode, "fam.txt", "--quiet", "--seed", "3"});
+        std::string res = readFile("fam.res");
+        for (const auto& row : rows(readFile("fam.summary.tsv"))) {
+            if (row[3] != "phased") continue;
+            EXPECT_NE(res.find("\n" + row[0] + "\t " + row[6] + "\t "), std::string::npos) << mode << row[0];
+        }
+    }
+    const auto table = rows(readFile("fam.summary.tsv"));
+    EXPECT_EQ(table[1][4], "fewer than 3 members");
+    EXPECT_EQ(table[3][4], "individual 3 has mother 9, who is not in the family");
+}
+
 } // namespace
 } // namespace tavirlen
