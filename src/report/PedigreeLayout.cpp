@@ -25,8 +25,8 @@ struct Couple {
     bool both() const { return father >= 0 && mother >= 0; }
 };
 
-// A run of members of one row that moves as a whole: a sibship with the
-// spouses who married into it, or a group of founders joined by marriage.
+// A run of members of one row kept together in this order: a sibship with
+// the spouses who married into it, or a group of founders joined by marriage.
 struct Block {
     std::vector<int> members;
     int couple = -1; // the siblings' parents, -1 for founders
