@@ -1,0 +1,46 @@
+#pragma once
+
+#include "pedigree/MarkerMap.h"
+#include "pedigree/Pedigree.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tavirlen {
+
+// A family's row of the report's table, as the run reports it.
+struct ReportFamily {
+    std::string status;
+    std::string method;
+    int recombinants = 0;
+    std::string optimal;
+    int solution = 0; // 0 when the mode writes one configuration per family
+};
+
+// The self-contained HTML page of a run: a table of the families with a link
+// to each drawing, and the drawings, folded. Everything (style, SVG) is
+// inline; the page loads nothing. A family is drawn when it is added, so the
+// report keeps text only and the pedigree may go away afterwards.
+class HtmlReport {
+public:
+    explicit HtmlReport(std::string title = "Tavirlen haplotypes");
+
+    void addFamily(const Pedigree& pedigree, const ReportFamily& family, const MarkerMap* map = nullptr);
+    std::size_t familyCount() const { return entries_.size(); }
+
+    // The whole page; false when the stream failed.
+    bool write(std::ostream& out) const;
+
+private:
+    struct Entry {
+        std::string family;
+        int members = 0;
+        ReportFamily row;
+        std::string drawing;
+    };
+    std::string title_;
+    std::vector<Entry> entries_;
+};
+
+} // namespace tavirlen
