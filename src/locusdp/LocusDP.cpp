@@ -328,9 +328,10 @@ void traceBack(PhasingTree& tree, int node, int state)
     }
 }
 
-std::optional<std::string> locusDPRefusal(const LocusDPEstimate& estimate)
+std::optional<std::string> locusDPRefusal(const LocusDPEstimate& estimate, const Pedigree* pedigree)
 {
-    std::string widest = "; individual " + std::to_string(estimate.widestMemberId) + " has "
+    const std::string name = pedigree ? pedigree->idText(estimate.widestMemberId) : std::to_string(estimate.widestMemberId);
+    std::string widest = "; individual " + name + " has "
         + std::to_string(estimate.widestOpenLoci) + " open loci";
     if (estimate.tableBytes > locusDPMaxTableBytes)
         return "the locus-based programme would need about " + roughly(estimate.tableBytes)
@@ -345,7 +346,7 @@ std::optional<std::string> runLocusDP(Pedigree& pedigree)
 {
     PhasingTree tree = buildPhasingTree(pedigree);
     if (tree.root >= 0) {
-        if (auto refusal = locusDPRefusal(estimateLocusDP(tree))) return refusal;
+        if (auto refusal = locusDPRefusal(estimateLocusDP(tree), &pedigree)) return refusal;
         for (std::size_t i = tree.nodes.size(); i-- > 0;) solveNode(tree, static_cast<int>(i));
         const PhasingTreeNode& root = nodeAt(tree, tree.root);
         int best = 0;

@@ -36,7 +36,7 @@ void applyNodeState(Individual& member, int state);
 void traceBack(PhasingTree& tree, int node, int state);
 
 // Why a family with this estimate is not attempted; nothing when it fits.
-std::optional<std::string> locusDPRefusal(const LocusDPEstimate& estimate);
+std::optional<std::string> locusDPRefusal(const LocusDPEstimate& estimate, const Pedigree* pedigree = nullptr);
 
 // Phases the loci the Mendelian pass left open in every member linked to the
 // lowest id, with the fewest recombinants the tree allows, and counts the

@@ -1,5 +1,6 @@
 #include "modes/ScreeningInput.h"
 
+#include "pedigree/LineReader.h"
 #include "pedigree/PedigreeReader.h"
 
 #include <numeric>
@@ -49,11 +50,10 @@ ScreeningInput readScreeningInput(std::istream& input, std::ostream& messages)
     std::vector<LineRead> lines;
     std::set<int> usedIds;
     std::string line;
-    int lineNumber = 1;
-    std::getline(input, line); // the header
-    while (std::getline(input, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    LineReader reader(input);
+    reader.next(line); // the header
+    while (reader.next(line)) {
+        const long long lineNumber = reader.lineNumber();
         if (blank(line)) break;
         auto skip = [&](const std::string& why) {
             messages << "Skipping line " << lineNumber << ": " << why << "\n";
@@ -66,17 +66,29 @@ ScreeningInput readScreeningInput(std::istream& input, std::ostream& messages)
         }
         LineRead read;
         Individual& m = read.member;
-        ParseStatus idStatus = parseDecimal(fields[0], m.individualId);
-        if (idStatus == ParseStatus::noNumber) {
-            skip("the individual id is not a number");
-            continue;
+        // Ids are whole numbers here; anything else would be read as some
+        // other individual (a text father id as 0, "no father").
+        std::optional<std::string> problem;
+        const char* names[] = {"individual", "father", "mother"};
+        int* ids[] = {&m.individualId, &m.fatherId, &m.motherId};
+        for (std::size_t i = 0; i < 3 && i < fields.size() && !problem; ++i) {
+            int value = 0;
+            if (parseDecimal(fields[i], value) == ParseStatus::overflow)
+                problem = "a number is too large for a 32-bit integer";
+            else if (!wholeNumber(fields[i], value))
+                problem = std::string("the ") + names[i] + " id " + fields[i] + " is not a number";
+            else if (value < 0)
+                problem = std::string("the ") + names[i] + " id " + fields[i] + " is negative";
+            *ids[i] = value;
         }
-        bool overflow = idStatus == ParseStatus::overflow;
-        overflow |= parseDecimal(fields[1], m.fatherId) == ParseStatus::overflow;
-        if (fields.size() > 2) overflow |= parseDecimal(fields[2], m.motherId) == ParseStatus::overflow;
-        overflow |= !readGenotypes(m, splitFields(rest, " \t"), 0);
-        if (overflow) {
-            skip("a number is too large for a 32-bit integer");
+        if (!problem) {
+            // This layout has always dropped a trailing odd allele.
+            std::vector<std::string> alleles = splitFields(rest, " \t");
+            if (alleles.size() % 2 == 1) alleles.pop_back();
+            problem = readGenotypes(m, alleles, 0, lineNumber);
+        }
+        if (problem) {
+            skip(*problem);
             continue;
         }
         // Id 0 is the shared "no father" id; as an individual it would become

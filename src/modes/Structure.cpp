@@ -1,5 +1,6 @@
 #include "modes/Structure.h"
 
+#include "pedigree/LineReader.h"
 #include "pedigree/PedigreeReader.h"
 
 #include <map>
@@ -24,10 +25,9 @@ std::string individual(int id)
 std::optional<std::string> readStructure(Pedigree& pedigree, std::istream& input)
 {
     std::string line;
-    int lineNumber = 0;
-    while (std::getline(input, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    LineReader lines(input);
+    while (lines.next(line)) {
+        const int lineNumber = static_cast<int>(lines.lineNumber());
         std::vector<std::string> fields = splitFields(line);
         if (fields.empty()) break;
         if (fields.size() < 4)

@@ -121,7 +121,7 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
     res << "Missing rate: "
         << missingAlleleCount * 0.5 / (static_cast<double>(locusCount) * individualCount) << "\n\n";
     res << "PedigreeID\tLog10(likelihood)\n";
-    for (const auto& [familyId, p] : pedigrees) res << familyId << "\t" << p->log10Likelihood << "\n";
+    for (const auto& [familyId, p] : pedigrees) res << p->familyText() << "\t" << p->log10Likelihood << "\n";
     res << "\nHaplotype\tFrequency\n";
     for (const auto& [text, count] : haplotypeCounts)
         res << text << "\t" << count / (2.0 * founderCount) << "\n";

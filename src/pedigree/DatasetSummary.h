@@ -15,7 +15,7 @@ namespace tavirlen {
 // same id in two separate runs of lines) are both kept, in the order added.
 class DatasetSummary {
 public:
-    std::multimap<int, std::unique_ptr<Pedigree>> pedigrees;
+    std::multimap<long long, std::unique_ptr<Pedigree>> pedigrees;
     int individualCount = 0;
     int founderCount = 0;
     int locusCount = 0;

@@ -6,9 +6,9 @@ namespace tavirlen {
 
 namespace {
 
-std::string individual(int id)
+std::string individual(const Pedigree& pedigree, int id)
 {
-    return "individual " + std::to_string(id);
+    return "individual " + pedigree.idText(id);
 }
 
 } // namespace
@@ -22,24 +22,24 @@ std::optional<std::string> checkFamily(const Pedigree& pedigree)
         if (id <= 0) return "individual id " + std::to_string(id) + " is not a valid id (0 means no parent)";
         if (!reference) reference = &m;
         if (m.genotypes.size() != reference->genotypes.size())
-            return individual(reference->individualId) + " has "
-                + std::to_string(reference->genotypes.size()) + " loci but " + individual(id)
+            return individual(pedigree, reference->individualId) + " has "
+                + std::to_string(reference->genotypes.size()) + " loci but " + individual(pedigree, id)
                 + " has " + std::to_string(m.genotypes.size());
     }
 
     std::map<int, std::pair<int, int>> roles; // parent id -> (a child as father, a child as mother)
     for (const auto& [id, m] : pedigree.members) {
         if ((m.fatherId == 0) != (m.motherId == 0))
-            return individual(id) + " has only one parent given";
+            return individual(pedigree, id) + " has only one parent given";
         if (m.isFounder()) continue;
         if (!pedigree.member(m.fatherId))
-            return individual(id) + " has father " + std::to_string(m.fatherId)
+            return individual(pedigree, id) + " has father " + pedigree.idText(m.fatherId)
                 + ", who is not in the family";
         if (!pedigree.member(m.motherId))
-            return individual(id) + " has mother " + std::to_string(m.motherId)
+            return individual(pedigree, id) + " has mother " + pedigree.idText(m.motherId)
                 + ", who is not in the family";
         if (m.fatherId == m.motherId)
-            return individual(id) + " has " + std::to_string(m.fatherId) + " as both father and mother";
+            return individual(pedigree, id) + " has " + pedigree.idText(m.fatherId) + " as both father and mother";
         auto& asFather = roles[m.fatherId];
         auto& asMother = roles[m.motherId];
         if (asFather.first == 0) asFather.first = id;
@@ -47,11 +47,11 @@ std::optional<std::string> checkFamily(const Pedigree& pedigree)
     }
     for (const auto& [parentId, role] : roles)
         if (role.first != 0 && role.second != 0)
-            return individual(parentId) + " is the father of " + std::to_string(role.first)
-                + " and the mother of " + std::to_string(role.second);
+            return individual(pedigree, parentId) + " is the father of " + pedigree.idText(role.first)
+                + " and the mother of " + pedigree.idText(role.second);
 
     if (std::optional<int> id = findParentCycle(pedigree))
-        return "parent links form a cycle through " + individual(*id);
+        return "parent links form a cycle through " + individual(pedigree, *id);
     return std::nullopt;
 }
 

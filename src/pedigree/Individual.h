@@ -10,7 +10,7 @@ struct Individual {
     // Takes memberIndex from the run's member-index counter.
     Individual();
 
-    int familyId = 0;
+    long long familyId = 0;
     int individualId = 0;
     int memberIndex = 0;
     int fatherId = 0;

@@ -18,9 +18,9 @@ class DatasetSummary;
 class Pedigree {
 public:
     // Records startClock and restarts the member-index counter at 0.
-    explicit Pedigree(int familyId);
+    explicit Pedigree(long long familyId);
 
-    int familyId = 0;
+    long long familyId = 0;
     std::map<int, Individual> members;
     int memberCount = 0;
     int founderCount = 0;

@@ -1,7 +1,9 @@
 #include "pedigree/PedigreeReader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cctype>
+#include <limits>
 
 namespace tavirlen {
 
@@ -47,27 +49,68 @@ ParseStatus parseDecimal(const std::string& field, int& value)
     return ParseStatus::parsed;
 }
 
-bool readGenotypes(Individual& member, const std::vector<std::string>& fields, std::size_t first)
+bool wholeNumber(const std::string& field, int& value)
 {
-    GenotypeRecord prototype;
+    std::size_t digits = (!field.empty() && (field[0] == '+' || field[0] == '-')) ? 1 : 0;
+    if (digits >= field.size() || field.find_first_not_of("0123456789", digits) != std::string::npos) return false;
+    int parsed = 0;
+    if (parseDecimal(field, parsed) != ParseStatus::parsed) return false;
+    value = parsed;
+    return true;
+}
+
+AlleleField parseAllele(const std::string& field, int& value)
+{
+    if (field.size() == 1) {
+        switch (field[0]) {
+        case 'A': case 'a': value = 1; return AlleleField::allele;
+        case 'C': case 'c': value = 2; return AlleleField::allele;
+        case 'G': case 'g': value = 3; return AlleleField::allele;
+        case 'T': case 't': value = 4; return AlleleField::allele;
+        case 'N': case 'n': case '.': case '-': value = 0; return AlleleField::allele;
+        default: break;
+        }
+    }
+    if (wholeNumber(field, value)) return AlleleField::allele;
+    int ignored = 0;
+    std::size_t digits = (!field.empty() && (field[0] == '+' || field[0] == '-')) ? 1 : 0;
+    if (digits < field.size() && field.find_first_not_of("0123456789", digits) == std::string::npos
+        && parseDecimal(field, ignored) == ParseStatus::overflow)
+        return AlleleField::tooLarge;
+    return AlleleField::notAnAllele;
+}
+
+std::optional<std::string> readGenotypes(Individual& member, const std::vector<std::string>& fields,
+                                         std::size_t first, long long lineNumber)
+{
+    const std::size_t count = fields.size() > first ? fields.size() - first : 0;
+    if (count % 2 == 1)
+        return "line " + std::to_string(lineNumber) + " has " + std::to_string(count)
+            + " allele fields, an odd number";
+    GenotypeRecord record;
     if (member.fatherId == 0 && member.motherId == 0) {
-        prototype.paternalSource = 0;
-        prototype.maternalSource = 0;
+        record.paternalSource = 0;
+        record.maternalSource = 0;
     }
-    bool sound = true;
-    int slot = 0;
-    for (std::size_t i = first; i < fields.size(); ++i) {
-        int& allele = slot == 0 ? prototype.allele1 : prototype.allele2;
-        if (parseDecimal(fields[i], allele) == ParseStatus::overflow) sound = false;
-        if (allele == 0) ++member.missingAlleleCount;
-        slot = 1 - slot;
-        if (slot == 0) member.genotypes.push_back(prototype);
+    member.genotypes.reserve(count / 2);
+    for (std::size_t i = first; i < fields.size(); i += 2) {
+        for (std::size_t j = i; j < i + 2; ++j) {
+            int& allele = j == i ? record.allele1 : record.allele2;
+            AlleleField read = parseAllele(fields[j], allele);
+            if (read == AlleleField::tooLarge)
+                return "a number on the line of individual " + fields.at(1) + " is too large for a 32-bit integer";
+            if (read == AlleleField::notAnAllele)
+                return "line " + std::to_string(lineNumber) + " field " + std::to_string(j + 1) + " has \""
+                    + fields[j] + "\", which is not an allele";
+            if (allele == 0) ++member.missingAlleleCount;
+        }
+        member.genotypes.push_back(record);
     }
-    return sound;
+    return std::nullopt;
 }
 
 PedigreeReader::PedigreeReader(std::istream& input, int headerColumns)
-    : input_(input), headerColumns_(headerColumns)
+    : lines_(input), headerColumns_(headerColumns)
 {
 }
 
@@ -75,89 +118,139 @@ bool PedigreeReader::readLine(std::vector<std::string>& fields)
 {
     if (finished_) return false;
     std::string line;
-    if (!std::getline(input_, line)) {
+    if (!lines_.next(line)) {
         finished_ = true;
         return false;
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     fields = splitFields(line);
     if (fields.empty()) {
         finished_ = true;
+        countFurtherLines(lines_.lineNumber());
         return false;
     }
+    lineNumber_ = lines_.lineNumber();
     return true;
 }
 
-void PedigreeReader::addMember(Pedigree& pedigree, const std::vector<std::string>& fields)
+// Reading ends at a blank line; whoever runs the reader is told how much of
+// the file that left out, so nothing is dropped without a word.
+void PedigreeReader::countFurtherLines(long long blankLine)
 {
-    Individual member;
-    member.familyId = pedigree.familyId;
-    bool sound = true;
-    int* header[] = {&member.individualId, &member.fatherId, &member.motherId, &member.sex};
-    const char* names[] = {"individual id", "father id", "mother id"};
-    for (std::size_t i = 0; i < 4 && i + 1 < fields.size(); ++i) {
-        ParseStatus status = parseDecimal(fields[i + 1], *header[i]);
-        if (status == ParseStatus::overflow) sound = false;
-        // A text id would read as 0: every such line would replace the one
-        // before it, or turn a child into a founder, without a trace.
-        if (status == ParseStatus::noNumber && i < 3 && pedigree.readProblem.empty())
-            pedigree.readProblem = std::string("the ") + names[i] + " " + fields[i + 1] + " is not a number";
+    long long further = 0;
+    std::string line;
+    while (lines_.next(line))
+        if (!splitFields(line).empty()) ++further;
+    if (further > 0) blankStop_ = BlankStop{blankLine, further};
+}
+
+PedigreeReader::FamilyKey PedigreeReader::familyKey(const std::string& field)
+{
+    FamilyKey key;
+    int value = 0;
+    if (wholeNumber(field, value)) {
+        key.key = value;
+        return key;
     }
+    // Text family ids follow every possible 32-bit id, in order of appearance.
+    auto [entry, added] = textFamilies_.emplace(field, (1LL << 32) + static_cast<long long>(textFamilies_.size()));
+    key.key = entry->second;
+    key.text = field;
+    return key;
+}
+
+void PedigreeReader::addMember(Pedigree& pedigree, std::vector<PendingMember>& pending,
+                               const std::vector<std::string>& fields)
+{
+    PendingMember entry;
+    Individual& member = entry.member;
+    member.familyId = pedigree.familyId;
+    for (std::size_t i = 0; i < 3 && i + 1 < fields.size(); ++i) {
+        IdField& id = entry.ids[i];
+        id.text = fields[i + 1];
+        id.numeric = wholeNumber(id.text, id.value);
+    }
+    if (fields.size() > 4) parseDecimal(fields[4], member.sex);
+    // Founders' records start with known sources; the parent ids are final
+    // only when the family is complete, but a text id is never "no parent".
+    member.fatherId = entry.ids[1].numeric ? entry.ids[1].value : 1;
+    member.motherId = entry.ids[2].numeric ? entry.ids[2].value : 1;
 
     std::size_t firstAllele = static_cast<std::size_t>(headerColumns_);
+    std::optional<std::string> problem;
     if (fields.size() < firstAllele) {
-        if (pedigree.readProblem.empty()) {
-            pedigree.readProblem = (fields.size() >= 2 ? "the line of individual " + fields[1]
-                                                       : std::string("a line"))
-                + " has " + std::to_string(fields.size()) + " fields, fewer than the "
-                + std::to_string(headerColumns_) + " header columns";
-        }
-    } else if (!readGenotypes(member, fields, firstAllele)) {
-        sound = false;
+        problem = (fields.size() >= 2 ? "the line of individual " + fields[1] : std::string("a line")) + " has "
+            + std::to_string(fields.size()) + " fields, fewer than the " + std::to_string(headerColumns_)
+            + " header columns";
+    } else if ((problem = readGenotypes(member, fields, firstAllele, lineNumber_))) {
+        // The usual cause: a file with more or fewer header columns than the mode reads.
+        if (problem->find("an odd number") != std::string::npos)
+            *problem += ": does the file have the header columns this mode reads (b: 7, t: 6)?";
     }
-    if (!sound && pedigree.readProblem.empty())
-        pedigree.readProblem = "a number on the line of individual " + fields.at(1)
-            + " is too large for a 32-bit integer";
-
-    int id = member.individualId;
+    if (problem && pedigree.readProblem.empty()) pedigree.readProblem = *problem;
     pedigree.locusCount = static_cast<int>(member.genotypes.size());
-    pedigree.members.insert_or_assign(id, std::move(member));
+    pending.push_back(std::move(entry));
+}
+
+void PedigreeReader::completeFamily(Pedigree& pedigree, std::vector<PendingMember>& pending)
+{
+    // Text ids are numbered after the largest numeric id of the family.
+    long long next = 0;
+    for (const PendingMember& entry : pending)
+        for (const IdField& id : entry.ids)
+            if (id.numeric) next = std::max<long long>(next, id.value);
+    std::map<std::string, int> textIds;
+    auto resolve = [&](const IdField& id) {
+        if (id.numeric) return id.value;
+        auto found = textIds.find(id.text);
+        if (found != textIds.end()) return found->second;
+        if (++next > std::numeric_limits<int>::max()) {
+            if (pedigree.readProblem.empty())
+                pedigree.readProblem = "its ids cannot all be numbered: a numeric id is too close to 2^31";
+            return 0;
+        }
+        int number = static_cast<int>(next);
+        textIds.emplace(id.text, number);
+        pedigree.idNames.emplace(number, id.text);
+        return number;
+    };
+    for (PendingMember& entry : pending) {
+        Individual& member = entry.member;
+        member.individualId = resolve(entry.ids[0]);
+        member.fatherId = resolve(entry.ids[1]);
+        member.motherId = resolve(entry.ids[2]);
+        int id = member.individualId;
+        pedigree.members.insert_or_assign(id, std::move(member));
+    }
+    pending.clear();
 }
 
 std::unique_ptr<Pedigree> PedigreeReader::next()
 {
     std::vector<std::string> fields;
-    int familyId = previousFamilyId_;
-    bool familyOverflow = false;
     if (havePending_) {
         fields = std::move(pendingFields_);
-        familyId = pendingFamilyId_;
-        familyOverflow = pendingOverflow_;
+        lineNumber_ = pendingLine_;
         havePending_ = false;
-    } else {
-        if (!readLine(fields)) return nullptr;
-        // The first line always starts a family, whatever its family id.
-        familyOverflow = parseDecimal(fields[0], familyId) == ParseStatus::overflow;
+    } else if (!readLine(fields)) {
+        return nullptr;
     }
-    auto pedigree = std::make_unique<Pedigree>(familyId);
-    if (familyOverflow) pedigree->readProblem = "its family id is too large for a 32-bit integer";
-    previousFamilyId_ = familyId;
-    addMember(*pedigree, fields);
+    // The first line always starts a family, whatever its family id.
+    FamilyKey key = familyKey(fields[0]);
+    auto pedigree = std::make_unique<Pedigree>(key.key);
+    pedigree->familyName = key.text;
+    std::vector<PendingMember> pending;
+    addMember(*pedigree, pending, fields);
 
     while (readLine(fields)) {
-        int nextFamilyId = previousFamilyId_;
-        bool overflow = parseDecimal(fields[0], nextFamilyId) == ParseStatus::overflow;
-        if (nextFamilyId != previousFamilyId_) {
+        if (familyKey(fields[0]).key != key.key) {
             havePending_ = true;
             pendingFields_ = std::move(fields);
-            pendingFamilyId_ = nextFamilyId;
-            pendingOverflow_ = overflow;
+            pendingLine_ = lineNumber_;
             break;
         }
-        if (overflow && pedigree->readProblem.empty())
-            pedigree->readProblem = "its family id is too large for a 32-bit integer";
-        addMember(*pedigree, fields);
+        addMember(*pedigree, pending, fields);
     }
+    completeFamily(*pedigree, pending);
     return pedigree;
 }
 

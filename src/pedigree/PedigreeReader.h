@@ -1,9 +1,12 @@
 #pragma once
 
+#include "pedigree/LineReader.h"
 #include "pedigree/Pedigree.h"
 
 #include <istream>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,16 +24,28 @@ enum class ParseStatus { parsed, noNumber, overflow };
 // as overflow instead of wrapping.
 ParseStatus parseDecimal(const std::string& field, int& value);
 
-// Reads allele fields from `first` onwards in pairs into member.genotypes:
-// a prototype record carries each slot's value over a field that is not a
-// number, a 0 counts as a missing allele and a trailing odd allele is dropped.
-// Returns false when a field overflowed.
-bool readGenotypes(Individual& member, const std::vector<std::string>& fields, std::size_t first);
+// True when the whole field is an optional sign and digits that fit 32 bits.
+bool wholeNumber(const std::string& field, int& value);
+
+// One allele field: a whole number, or a base letter (A, C, G, T in either
+// case read as 1, 2, 3, 4; N, "." and "-" are missing, 0). Anything else is
+// not an allele and is never read as one.
+enum class AlleleField { allele, notAnAllele, tooLarge };
+AlleleField parseAllele(const std::string& field, int& value);
+
+// Reads allele fields from `first` onwards in pairs into member.genotypes; a
+// 0 counts as a missing allele. Returns what is wrong with the line (a field
+// that is not an allele, a number too large, an odd number of fields), naming
+// line `lineNumber` and the field, or nothing.
+std::optional<std::string> readGenotypes(Individual& member, const std::vector<std::string>& fields,
+                                         std::size_t first, long long lineNumber);
 
 // Reads a pedigree file line by line and yields one completed Pedigree per
-// run of consecutive lines with the same family id. The next family's
-// Pedigree is created only when it is asked for, so its clock starts when its
-// first line is taken up.
+// run of consecutive lines with the same family id. Ids that are not numbers
+// are taken as text: each gets a number that no numeric id of the file can
+// have (members after the family's numeric ids, in order of first
+// appearance; families after every numeric family id), and the Pedigree keeps
+// the text so that outputs write the id as read.
 class PedigreeReader {
 public:
     PedigreeReader(std::istream& input, int headerColumns);
@@ -39,18 +54,43 @@ public:
     // of file or at the first blank line (a line empty or made of separators).
     std::unique_ptr<Pedigree> next();
 
-private:
-    bool readLine(std::vector<std::string>& fields);
-    void addMember(Pedigree& pedigree, const std::vector<std::string>& fields);
+    // Where reading stopped at a blank line with further lines after it.
+    struct BlankStop {
+        long long line = 0;
+        long long furtherLines = 0;
+    };
+    const std::optional<BlankStop>& blankStop() const { return blankStop_; }
 
-    std::istream& input_;
+private:
+    struct IdField {
+        bool numeric = true;
+        int value = 0;
+        std::string text;
+    };
+    struct PendingMember {
+        Individual member;
+        IdField ids[3]; // individual, father, mother
+    };
+    struct FamilyKey {
+        long long key = 0;
+        std::string text; // empty for a numeric id
+    };
+
+    bool readLine(std::vector<std::string>& fields);
+    FamilyKey familyKey(const std::string& field);
+    void addMember(Pedigree& pedigree, std::vector<PendingMember>& pending, const std::vector<std::string>& fields);
+    void completeFamily(Pedigree& pedigree, std::vector<PendingMember>& pending);
+    void countFurtherLines(long long blankLine);
+
+    LineReader lines_;
     int headerColumns_;
     bool finished_ = false;
     bool havePending_ = false;
     std::vector<std::string> pendingFields_;
-    int pendingFamilyId_ = -1;
-    bool pendingOverflow_ = false;
-    int previousFamilyId_ = -1;
+    long long pendingLine_ = 0;
+    long long lineNumber_ = 0;
+    std::map<std::string, long long> textFamilies_;
+    std::optional<BlankStop> blankStop_;
 };
 
 } // namespace tavirlen

@@ -123,8 +123,8 @@ bool Pedigree::checkMendel()
                 const GenotypeRecord& c = child->genotypes[k];
                 if (trioConsistent(a.allele1, a.allele2, b.allele1, b.allele2, c.allele1, c.allele2))
                     continue;
-                std::cout << "Mendel Error: parent 1: " << p1->individualId
-                          << "\tparent2:" << p2->individualId << "\tand child:" << childId << "\n"
+                std::cout << "Mendel Error: parent 1: " << idText(p1->individualId)
+                          << "\tparent2:" << idText(p2->individualId) << "\tand child:" << idText(childId) << "\n"
                           << "at Locus: " << k << " with genotyes: (" << a.allele1 << ","
                           << a.allele2 << ")\t(" << b.allele1 << "," << b.allele2 << ")\t("
                           << c.allele1 << "," << c.allele2 << ")\n";

@@ -6,12 +6,12 @@ namespace tavirlen {
 
 namespace {
 
-void writeParent(std::ostream& dat, int familyId, int parentId)
+void writeParent(std::ostream& dat, const Pedigree& pedigree, const std::string& family, int parentId)
 {
     if (parentId == 0)
         dat << " ";
     else
-        dat << familyId << "-" << parentId;
+        dat << family << "-" << pedigree.idText(parentId);
 }
 
 } // namespace
@@ -19,12 +19,13 @@ void writeParent(std::ostream& dat, int familyId, int parentId)
 bool Pedigree::writeDat(std::ostream& dat) const
 {
     constexpr std::size_t shownLoci = 10;
+    const std::string family = familyText();
     for (const auto& [id, m] : members) {
-        dat << familyId << "-" << id << "\n";
+        dat << family << "-" << idText(id) << "\n";
         dat << (m.sex == 1 ? "M" : "F") << "\n";
-        writeParent(dat, familyId, m.fatherId);
+        writeParent(dat, *this, family, m.fatherId);
         dat << " , ";
-        writeParent(dat, familyId, m.motherId);
+        writeParent(dat, *this, family, m.motherId);
         dat << "\n";
         std::size_t k = 0;
         for (; k < m.genotypes.size() && k < shownLoci; ++k) {
@@ -43,7 +44,7 @@ bool Pedigree::writeDat(std::ostream& dat) const
 bool Pedigree::writeRes(std::ostream& res)
 {
     endClock = processClock();
-    res << familyId << "\t " << recombinantCount << "\t "
+    res << familyText() << "\t " << recombinantCount << "\t "
         << static_cast<double>(endClock - startClock) * 0.001 << "\n";
     res.flush();
     return true;
@@ -52,9 +53,10 @@ bool Pedigree::writeRes(std::ostream& res)
 bool Pedigree::writeOut(std::FILE* out) const
 {
     if (!out) return true;
+    const std::string family = familyText();
     for (const auto& [id, m] : members) {
-        std::fprintf(out, "%d\t%d\t%d\t%d\t%d\t%d\t%d\t", familyId, id, m.fatherId, m.motherId,
-                     m.sex, 0, 0);
+        std::fprintf(out, "%s\t%s\t%s\t%s\t%d\t%d\t%d\t", family.c_str(), idText(id).c_str(),
+                     idText(m.fatherId).c_str(), idText(m.motherId).c_str(), m.sex, 0, 0);
         for (const GenotypeRecord& g : m.genotypes) std::fprintf(out, "%d|%d\t", g.allele1, g.allele2);
         for (const GenotypeRecord& g : m.genotypes) std::fprintf(out, "%d", g.paternalSource);
         std::fprintf(out, "\t");

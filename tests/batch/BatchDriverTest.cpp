@@ -118,15 +118,17 @@ TEST(BlockExtensionMode, UnsafeFamiliesAreSkippedWithOneLineAndTheRunGoesOn)
     EXPECT_EQ(resFamilies(readFile("mixed.res")), (std::vector<std::string>{"1", "9"}));
 }
 
-TEST(BlockExtensionMode, TextIdsAreReportedEvenWhenTheyCollapseAFamily)
+TEST(BlockExtensionMode, TextIdsArePhasedAndWrittenAsRead)
 {
     test::TempDir dir;
     writeFile("text.txt", "F1 A1 0 0 1 0 0 1 1\nF1 A2 0 0 2 0 0 1 1\nF1 A3 A1 A2 1 0 0 1 1\n"
                           "2 1 0 0 1 0 0 1 1\n2 2 0 0 2 0 0 1 1\n");
     testing::internal::CaptureStdout();
     runBatch(blockExtensionMode(7), "text.txt");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Skipping family -1: the individual id A1 is not a number\n");
-    EXPECT_EQ(resFamilies(readFile("text.res")), std::vector<std::string>{});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(resFamilies(readFile("text.res")), std::vector<std::string>{"F1"});
+    EXPECT_NE(readFile("text.dat").find("F1-A3\nM\nF1-A1 , F1-A2\n1|1("), std::string::npos);
+    EXPECT_NE(readFile("text.out").find("F1\tA3\tA1\tA2\t1\t0\t0\t1|1\t"), std::string::npos);
 }
 
 TEST(BlockExtensionMode, ARepeatedFamilyIdGivesTwoFamiliesBothKept)

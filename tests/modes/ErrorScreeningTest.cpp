@@ -133,12 +133,15 @@ TEST(ErrorScreening, UnusableLinesAreSkippedWithAMessageNamingThem)
 {
     TempDir dir;
     std::string output = screen("lonely\n" + row(0, 1, 2, "1 1") + "x\t1\n" + row(5, 6, 7, "1 1")
-                                + "99999999999\t1\t2\n" + "\n" + row(8, 9, 10, "1 1"));
+                                + "99999999999\t1\t2\n" + "9\tdad\t2\t0\t0\t0\t1 1\n" + "-4\t1\t2\t0\t0\t0\t1 1\n"
+                                + "\n" + row(8, 9, 10, "1 1"));
     EXPECT_EQ(output,
               "Skipping line 2: fewer than two tab-separated fields\n"
               "Skipping line 3: individual id 0 is not a valid id (0 means no father)\n"
-              "Skipping line 4: the individual id is not a number\n"
+              "Skipping line 4: the individual id x is not a number\n"
               "Skipping line 6: a number is too large for a 32-bit integer\n"
+              "Skipping line 7: the father id dad is not a number\n"
+              "Skipping line 8: the individual id -4 is negative\n"
               "Family ID: 1 Individual IDs: 5\t6\t7\t\n"
               "\n");
 }
