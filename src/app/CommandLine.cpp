@@ -49,32 +49,34 @@ struct ModeEntry {
     const char* files;
     bool random;
     bool takesMaxSolutions;
+    bool readsPedigreeFile;
     int (*run)(const RunOptions& options);
 };
 
 const ModeEntry modeTable[] = {
     {'b', "block extension, the main algorithm (7 header columns)", "PREFIX.dat .res .out .summary.tsv", true, false,
-     [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
+     true, [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
     {'t', "block extension on files with 6 header columns", "PREFIX.dat .res .out .summary.tsv", true, false,
-     [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
+     true, [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
     {'c', "every zero-recombinant configuration, by equations modulo 2", "PREFIX.dat .res .out .summary.tsv",
-     false, true, [](const RunOptions& o) { return runBatch(constraintFindingMode(), o); }},
+     false, true, true, [](const RunOptions& o) { return runBatch(constraintFindingMode(), o); }},
     {'l', "locus-based dynamic programme over a tree of members", "PREFIX.dat .res .out .summary.tsv", false, false,
-     [](const RunOptions& o) { return runBatch(locusDPMode(), o); }},
+     true, [](const RunOptions& o) { return runBatch(locusDPMode(), o); }},
     {'m', "exact member-based dynamic programme; every optimal configuration",
-     "PREFIX.dat .res .out .summary.tsv", false, true,
+     "PREFIX.dat .res .out .summary.tsv", false, true, true,
      [](const RunOptions& o) { return runBatch(memberDPMode(), o); }},
     {'i', "integer linear programme solved by COIN-OR CBC", "PREFIX.dat .res .out .summary.tsv", false, true,
-     [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
+     true, [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
     {'n', "export of every family, as read, to fixed-layout files (5 header columns)",
      "INPUT-m5.txt -m10.txt -m15.txt -m20.txt (appended), PREFIX.summary.tsv", false, false,
-     [](const RunOptions& o) { return runBatch(exportMode(), o); }},
+     true, [](const RunOptions& o) { return runBatch(exportMode(), o); }},
     {'e', "screening for genotyping errors and mutations (own input layout)", "PREFIX.inb .mrh", false, false,
-     runErrorScreening},
+     false, runErrorScreening},
     {'d', "100 simulated replicates of a pedigree structure, with recombination",
-     "BASE-vary--26-2.txt -vary--26--summary -vary--26--SimWalk", true, false, simulateWithRecombination},
+     "BASE-vary--26-2.txt -vary--26--summary -vary--26--SimWalk", true, false, false,
+     simulateWithRecombination},
     {'s', "100 simulated replicates of a pedigree structure, without recombination", "BASE-6-2-0.txt", true,
-     false, simulateWithoutRecombination},
+     false, false, simulateWithoutRecombination},
 };
 
 void printHelp()
@@ -92,6 +94,8 @@ void printHelp()
                  "  --out PREFIX        name every result file PREFIX plus its ending\n"
                  "  --max-solutions N   configurations written per family (modes c, m, i; default 65536\n"
                  "                      for c, 1000 for m and i); the summary says how many exist\n"
+                 "  --columns N         leading columns before the alleles, when the file's layout is\n"
+                 "                      not the mode's own (b: 7, t: 6, n: 5; at least 5)\n"
                  "  --force             replace result files that this program did not write\n"
                  "  --quiet             no progress or summary lines on standard error\n"
                  "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
@@ -132,6 +136,8 @@ int runCommandLine(int argc, const char* const* argv)
         return value.empty() ? std::string("the prefix must not be empty") : std::string();
     });
     CLI::Option* maxOption = app.add_option("--max-solutions", maxSolutions)->check(CLI::PositiveNumber);
+    int columns = 0;
+    CLI::Option* columnsOption = app.add_option("--columns", columns)->check(CLI::Range(5, 1000));
     app.add_flag("--force", options.force);
     app.add_flag("--quiet", options.quiet);
     try {
@@ -166,6 +172,9 @@ int runCommandLine(int argc, const char* const* argv)
     options.mode = letter;
     options.inputName = arguments[1];
     if (*maxOption) options.maxSolutions = maxSolutions;
+    if (*columnsOption && !mode->readsPedigreeFile)
+        return usageError(shortUsageEnd, "--columns applies to the pedigree modes (b, t, c, l, m, i, n) only");
+    if (*columnsOption) options.headerColumns = columns;
     if (*seedOption) {
         options.seed = seed;
     } else {

@@ -116,7 +116,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         run.res << "Family\t # of Rec\t Time used(Sec)\n";
     }
 
-    PedigreeReader reader(input, mode.headerColumns);
+    PedigreeReader reader(input, options.headerColumns.value_or(mode.headerColumns));
     bool stopped = false;
     std::string stoppedAt;
     while (std::unique_ptr<Pedigree> pedigree = reader.next()) {
@@ -165,6 +165,9 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
             stoppedAt = familyText;
         }
     }
+    if (const auto& stop = reader.blankStop())
+        std::cerr << "Reading stopped at the blank line " << stop->line << "; " << stop->furtherLines
+                  << " further lines were not read" << std::endl;
     if (!stopped && mode.finishRun) mode.finishRun(run);
 
     OutputFile* table = run.openResultFile(resultFileName(run.options, "summary.tsv"));

@@ -15,6 +15,9 @@ struct RunOptions {
     std::optional<unsigned> seed;
     // Cap on the configurations written per family (modes c, m, i).
     std::optional<long long> maxSolutions;
+    // Leading columns before the alleles, when the file's layout is not the
+    // mode's own (a five-column pedigree file, say).
+    std::optional<int> headerColumns;
     bool force = false;
     bool quiet = false;
 
