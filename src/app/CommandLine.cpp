@@ -53,19 +53,21 @@ struct ModeEntry {
     int (*run)(const RunOptions& options);
 };
 
+const char* const phasingFiles = "PREFIX.dat .res .out .summary.tsv .crossovers.tsv";
+
 const ModeEntry modeTable[] = {
-    {'b', "block extension, the main algorithm (7 header columns)", "PREFIX.dat .res .out .summary.tsv", true, false,
-     true, [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
-    {'t', "block extension on files with 6 header columns", "PREFIX.dat .res .out .summary.tsv", true, false,
-     true, [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
-    {'c', "every zero-recombinant configuration, by equations modulo 2", "PREFIX.dat .res .out .summary.tsv",
+    {'b', "block extension, the main algorithm (7 header columns)", phasingFiles, true,
+     false, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
+    {'t', "block extension on files with 6 header columns", phasingFiles, true,
+     false, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
+    {'c', "every zero-recombinant configuration, by equations modulo 2", phasingFiles,
      false, true, true, [](const RunOptions& o) { return runBatch(constraintFindingMode(), o); }},
-    {'l', "locus-based dynamic programme over a tree of members", "PREFIX.dat .res .out .summary.tsv", false, false,
+    {'l', "locus-based dynamic programme over a tree of members", phasingFiles, false, false,
      true, [](const RunOptions& o) { return runBatch(locusDPMode(), o); }},
     {'m', "exact member-based dynamic programme; every optimal configuration",
-     "PREFIX.dat .res .out .summary.tsv", false, true, true,
+     phasingFiles, false, true, true,
      [](const RunOptions& o) { return runBatch(memberDPMode(), o); }},
-    {'i', "integer linear programme solved by COIN-OR CBC", "PREFIX.dat .res .out .summary.tsv", false, true,
+    {'i', "integer linear programme solved by COIN-OR CBC", phasingFiles, false, true,
      true, [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
     {'n', "export of every family, as read, to fixed-layout files (5 header columns)",
      "INPUT-m5.txt -m10.txt -m15.txt -m20.txt (appended), PREFIX.summary.tsv", false, false,
@@ -94,6 +96,9 @@ void printHelp()
                  "  --out PREFIX        name every result file PREFIX plus its ending\n"
                  "  --max-solutions N   configurations written per family (modes c, m, i; default 65536\n"
                  "                      for c, 1000 for m and i); the summary says how many exist\n"
+                 "  --map FILE          marker names and positions: PLINK .map (chromosome, name,\n"
+                 "                      centimorgans, base pair) or chromosome, name, centimorgans;\n"
+                 "                      in mode i the intervals weigh Haldane's fractions\n"
                  "  --columns N         leading columns before the alleles, when the file's layout is\n"
                  "                      not the mode's own (b: 7, t: 6, n: 5; at least 5)\n"
                  "  --force             replace result files that this program did not write\n"
@@ -138,6 +143,7 @@ int runCommandLine(int argc, const char* const* argv)
     CLI::Option* maxOption = app.add_option("--max-solutions", maxSolutions)->check(CLI::PositiveNumber);
     int columns = 0;
     CLI::Option* columnsOption = app.add_option("--columns", columns)->check(CLI::Range(5, 1000));
+    app.add_option("--map", options.mapFile);
     app.add_flag("--force", options.force);
     app.add_flag("--quiet", options.quiet);
     try {

@@ -1,6 +1,7 @@
 #include "batch/BatchDriver.h"
 
 #include "batch/RunFeedback.h"
+#include "pedigree/Crossovers.h"
 #include "pedigree/FamilyCheck.h"
 #include "pedigree/PedigreeReader.h"
 #include "pedigree/RunContext.h"
@@ -61,18 +62,71 @@ bool openCommonFiles(BatchRun& run, const BatchMode& mode)
     std::vector<std::string> names;
     if (mode.writesResultFiles)
         names = {resultFileName(run.options, "dat"), resultFileName(run.options, "res"),
-                 resultFileName(run.options, "out")};
+                 resultFileName(run.options, "out"), resultFileName(run.options, "crossovers.tsv")};
     names.push_back(summaryName);
     if (!run.files.acceptNames(names)) return false;
     if (mode.writesResultFiles) {
-        OutputFile* files[3];
-        for (int i = 0; i < 3; ++i)
+        OutputFile* files[4];
+        for (int i = 0; i < 4; ++i)
             if (!(files[i] = run.openResultFile(names[static_cast<std::size_t>(i)]))) return false;
         run.dat.rdbuf(files[0]->stream().rdbuf());
         run.res.rdbuf(files[1]->stream().rdbuf());
         run.out = files[2]->file();
+        run.crossovers.rdbuf(files[3]->stream().rdbuf());
+        run.crossovers << "family\tsolution\tchild\tparent\tside\tlocus_before\tlocus_after";
+        if (!run.markers.empty()) run.crossovers << "\tmarker_before\tmarker_after\tcm_before\tcm_after\tbp_before\tbp_after";
+        run.crossovers << "\n";
     }
     return true;
+}
+
+// One row per change of source in the configuration just written; loci are
+// numbered from 1 in file order, as the lines of a map file.
+void writeCrossovers(BatchRun& run, const Pedigree& pedigree, int solution)
+{
+    const MarkerMap& map = run.markers;
+    for (const Crossover& c : findCrossovers(pedigree)) {
+        run.crossovers << pedigree.familyText() << "\t" << solution << "\t" << pedigree.idText(c.childId) << "\t"
+                       << pedigree.idText(c.parentId) << "\t" << (c.side == 0 ? "paternal" : "maternal") << "\t"
+                       << c.locusBefore + 1 << "\t" << c.locusAfter + 1;
+        if (!map.empty()) {
+            auto at = [](const auto& values, int locus) {
+                return static_cast<std::size_t>(locus) < values.size() ? values[static_cast<std::size_t>(locus)]
+                                                                        : decltype(values[0]){};
+            };
+            run.crossovers << "\t" << at(map.names, c.locusBefore) << "\t" << at(map.names, c.locusAfter) << "\t"
+                           << at(map.centimorgans, c.locusBefore) << "\t" << at(map.centimorgans, c.locusAfter)
+                           << "\t";
+            if (map.hasBasePairs())
+                run.crossovers << at(map.basePairs, c.locusBefore) << "\t" << at(map.basePairs, c.locusAfter);
+            else
+                run.crossovers << "\t";
+        }
+        run.crossovers << "\n";
+    }
+}
+
+// What the run writes beside the three result files for each configuration
+// of a family, whichever mode writes it.
+void attachWriters(BatchRun& run, Pedigree& pedigree)
+{
+    if (!run.crossovers.rdbuf()) return;
+    pedigree.configurationWritten = [&run, solution = 0](const Pedigree& written) mutable {
+        writeCrossovers(run, written, ++solution);
+    };
+}
+
+std::optional<MarkerMap> loadMap(const std::string& name)
+{
+    if (auto problem = inputProblem(name, "map")) {
+        std::cerr << *problem << std::endl;
+        return std::nullopt;
+    }
+    std::ifstream file(name);
+    std::string error;
+    std::optional<MarkerMap> map = readMarkerMap(file, error);
+    if (!map) std::cerr << "Cannot use map file " << name << ": " << error << std::endl;
+    return map;
 }
 
 FamilyRow newRow(const BatchRun& run, const Pedigree& pedigree)
@@ -108,6 +162,11 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     std::uintmax_t inputBytes = std::filesystem::file_size(run.inputName, sizeError);
     RunFeedback feedback(options.quiet, sizeError ? 0 : inputBytes);
 
+    if (!options.mapFile.empty()) {
+        std::optional<MarkerMap> map = loadMap(options.mapFile);
+        if (!map) return 1;
+        run.markers = std::move(*map);
+    }
     if (!openCommonFiles(run, mode)) return 1;
     if (mode.keepsSummary) run.summary = std::make_unique<DatasetSummary>();
     if (mode.startRun) {
@@ -118,6 +177,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
 
     PedigreeReader reader(input, options.headerColumns.value_or(mode.headerColumns));
     bool stopped = false;
+    long long fittingMap = 0;
     std::string stoppedAt;
     while (std::unique_ptr<Pedigree> pedigree = reader.next()) {
         pedigree->inputIndex = run.table.size();
@@ -147,7 +207,18 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
                        "fewer than " + std::to_string(mode.minimumMembers) + " members");
             continue;
         }
+        if (!run.markers.empty()) {
+            if (static_cast<std::size_t>(pedigree->locusCount) != run.markers.size()) {
+                const std::string why = "the map has " + std::to_string(run.markers.size())
+                    + " markers but the family has " + std::to_string(pedigree->locusCount) + " loci";
+                std::cout << "Skipping family " << pedigree->familyText() << ": " << why << std::endl;
+                markFamily(row, FamilyStatus::skipped, why, "not matching the map");
+                continue;
+            }
+            ++fittingMap;
+        }
         if (!mode.endOfFamily) continue;
+        attachWriters(run, *pedigree);
         const std::string familyText = pedigree->familyText();
         auto started = std::chrono::steady_clock::now();
         const std::size_t index = pedigree->inputIndex;
@@ -168,6 +239,11 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     if (const auto& stop = reader.blankStop())
         std::cerr << "Reading stopped at the blank line " << stop->line << "; " << stop->furtherLines
                   << " further lines were not read" << std::endl;
+    if (!run.markers.empty() && fittingMap == 0 && run.table.size() > 0) {
+        std::cerr << "The map " << options.mapFile << " has " << run.markers.size()
+                  << " markers and no family has that many loci" << std::endl;
+        return 1;
+    }
     if (!stopped && mode.finishRun) mode.finishRun(run);
 
     OutputFile* table = run.openResultFile(resultFileName(run.options, "summary.tsv"));

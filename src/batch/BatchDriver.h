@@ -5,6 +5,7 @@
 #include "batch/RunOptions.h"
 #include "batch/SummaryTable.h"
 #include "pedigree/DatasetSummary.h"
+#include "pedigree/MarkerMap.h"
 #include "pedigree/Pedigree.h"
 
 #include <cstdio>
@@ -29,6 +30,10 @@ struct BatchRun {
     std::FILE* out = nullptr;
     std::unique_ptr<DatasetSummary> summary;
     SummaryTable table;
+    // The loci's names and positions, when the run has a map.
+    MarkerMap markers;
+    // One row per recombination of every configuration written.
+    std::ostream crossovers{nullptr};
     long startClock = 0;
     int status = 0; // the process exit status the run ends with
 

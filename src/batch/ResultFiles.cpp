@@ -84,17 +84,19 @@ bool holdsOwnResult(const std::string& path)
     if (hasPrefix(first, "Pedigree ") && first.size() > 12 && first.compare(first.size() - 11, 11, " is to big!") == 0)
         return true;
     if (hasPrefix(first, "Family ") && first.find(" Individual ") != std::string::npos) return true;
+    if (hasPrefix(first, "family\tsolution\tchild\tparent\tside\tlocus_before\tlocus_after")) return true;
     if (hasPrefix(first, "<!-- tavirlen") || hasPrefix(first, "##source=tavirlen")) return true;
     return datLayout(first, second) || outLayout(first);
 }
 
-std::optional<std::string> inputProblem(const std::string& inputName)
+std::optional<std::string> inputProblem(const std::string& inputName, const char* what)
 {
+    const std::string message = std::string("Cannot open ") + what + " file: " + inputName;
     struct stat info {};
-    if (::stat(inputName.c_str(), &info) != 0) return "Cannot open input file: " + inputName;
-    if (!S_ISREG(info.st_mode)) return "Cannot open input file: " + inputName + " (not a regular file)";
+    if (::stat(inputName.c_str(), &info) != 0) return message;
+    if (!S_ISREG(info.st_mode)) return message + " (not a regular file)";
     std::ifstream probe(inputName);
-    if (!probe.is_open()) return "Cannot open input file: " + inputName;
+    if (!probe.is_open()) return message;
     return std::nullopt;
 }
 

@@ -33,7 +33,7 @@ std::optional<std::string> refuseResultName(const std::string& name, const RunOp
 
 // Why a file cannot be read as input: missing, unreadable or not a regular
 // file (a directory would read as empty and give empty results).
-std::optional<std::string> inputProblem(const std::string& inputName);
+std::optional<std::string> inputProblem(const std::string& inputName, const char* what = "input");
 
 // True when both names lead to one existing file.
 bool sameExistingFile(const std::string& a, const std::string& b);

@@ -18,6 +18,8 @@ struct RunOptions {
     // Leading columns before the alleles, when the file's layout is not the
     // mode's own (a five-column pedigree file, say).
     std::optional<int> headerColumns;
+    // A marker map (PLINK .map or chromosome/name/centimorgans).
+    std::string mapFile;
     bool force = false;
     bool quiet = false;
 

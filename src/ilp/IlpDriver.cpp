@@ -81,7 +81,10 @@ bool ilpStartRun(BatchRun& run)
     }
     run.workFolder = pattern;
     run.res << "Solution#\tSolution\tFamilyID\tRec#\tTime(Sec)\n";
-    readMarkerDistances(*run.summary);
+    if (run.markers.empty())
+        readMarkerDistances(*run.summary);
+    else
+        useMapDistances(*run.summary, run.markers);
     return true;
 }
 
@@ -185,6 +188,22 @@ BatchMode ilpMode()
     mode.endOfFamily = ilpEndOfFamily;
     mode.finishRun = ilpFinishRun;
     return mode;
+}
+
+void useMapDistances(DatasetSummary& summary, const MarkerMap& map)
+{
+    summary.markerDistances.clear();
+    summary.likelihoodSkipped = false;
+    for (std::size_t k = 1; k < map.size(); ++k) {
+        const double fraction = haldaneFraction(map.centimorgans[k] - map.centimorgans[k - 1]);
+        if (!(fraction > 0.0)) {
+            std::cout << "Markers " << map.names[k - 1] << " and " << map.names[k]
+                      << " of the map share a position, assume evenly spaced!\n";
+            fallBackToEvenSpacing(summary);
+            return;
+        }
+        summary.markerDistances.push_back(static_cast<float>(fraction));
+    }
 }
 
 void readMarkerDistances(DatasetSummary& summary)

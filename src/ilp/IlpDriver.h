@@ -21,6 +21,11 @@ constexpr long long defaultMaxIlpSolutions = 1000;
 // reported and leaves the summary without distances and likelihoods.
 void readMarkerDistances(DatasetSummary& summary);
 
+// The interval fractions from a marker map instead: Haldane's fraction of
+// each interval's centimorgans. Markers at one position leave the run
+// without distances, as a bad distance file does.
+void useMapDistances(DatasetSummary& summary, const MarkerMap& map);
+
 enum class IlpResult { solved, inconsistent, infeasible, solverFailed };
 
 // Where one family's model and solver listing go, and how many of its

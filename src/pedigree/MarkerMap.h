@@ -1,5 +1,7 @@
 #pragma once
 
+#include <istream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,19 @@ struct MarkerMap {
 
     std::size_t size() const { return names.size(); }
     bool empty() const { return names.empty(); }
+    bool hasCentimorgans() const { return !centimorgans.empty(); }
+    bool hasBasePairs() const { return !basePairs.empty(); }
 };
+
+// Reads a marker map: PLINK's four columns (chromosome, name, centimorgans,
+// base pair) or three (chromosome, name, centimorgans), told apart by the
+// number of fields on the first line; every line must have that many. Blank
+// lines are skipped. Returns the map, or the reason it cannot be used in
+// `error` (naming the line).
+std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error);
+
+// Haldane's recombination fraction for a distance of d centimorgans:
+// r = (1 - e^(-2d/100)) / 2.
+double haldaneFraction(double centimorgans);
 
 } // namespace tavirlen

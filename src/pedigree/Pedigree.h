@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -62,6 +63,11 @@ public:
         auto found = idNames.find(id);
         return found == idNames.end() ? std::to_string(id) : found->second;
     }
+
+    // Called after each configuration's .res line is written (every mode
+    // writes exactly one per configuration), so that the run can add what
+    // it writes beside the three result files.
+    std::function<void(const Pedigree&)> configurationWritten;
 
     Individual* member(int id);
     const Individual* member(int id) const;

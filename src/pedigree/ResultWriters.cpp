@@ -47,6 +47,7 @@ bool Pedigree::writeRes(std::ostream& res)
     res << familyText() << "\t " << recombinantCount << "\t "
         << static_cast<double>(endClock - startClock) * 0.001 << "\n";
     res.flush();
+    if (configurationWritten) configurationWritten(*this);
     return true;
 }
 

@@ -22,12 +22,12 @@ TEST(ResultFiles, OutNamesEveryResultFile)
     writeFile("structure.txt", "1 0 0 1\n2 0 0 2\n3 1 2 1\n");
     for (const char* mode : {"-b", "-n", "-s"})
         ASSERT_EQ(runTavirlen({mode, mode[1] == 's' ? "structure.txt" : "fam.txt", "--out", "p", "--seed", "1"}).status, 0);
-    for (const char* name : {"p.dat", "p.res", "p.out", "p.summary.tsv", "p-m5.txt", "p-m20.txt", "p-6-2-0.txt"})
+    for (const char* name : {"p.dat", "p.res", "p.out", "p.summary.tsv", "p.crossovers.tsv", "p-m5.txt", "p-m20.txt", "p-6-2-0.txt"})
         EXPECT_TRUE(fileExists(name)) << name;
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left.size(), 11u) << "only the inputs and the results, no temporary file";
+    EXPECT_EQ(left.size(), 12u) << "only the inputs and the results, no temporary file";
     EXPECT_FALSE(fileExists("fam.dat") || fileExists("fam.txt-m5.txt"));
 }
 

@@ -1,0 +1,82 @@
+#include "pedigree/MarkerMap.h"
+
+#include "pedigree/LineReader.h"
+#include "pedigree/PedigreeReader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace tavirlen {
+
+namespace {
+
+// A whole decimal number, nothing before or after it.
+bool decimalNumber(const std::string& field, double& value)
+{
+    if (field.empty() || field.find_first_not_of("+-0123456789.eE") != std::string::npos) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(field.c_str(), &end);
+    return end == field.c_str() + field.size() && errno == 0 && std::isfinite(value);
+}
+
+} // namespace
+
+std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
+{
+    MarkerMap map;
+    LineReader lines(input);
+    std::string line;
+    std::size_t columns = 0;
+    while (lines.next(line)) {
+        std::vector<std::string> fields = splitFields(line, " \t");
+        if (fields.empty()) continue;
+        const std::string where = "line " + std::to_string(lines.lineNumber());
+        if (columns == 0) {
+            columns = fields.size();
+            if (columns != 3 && columns != 4) {
+                error = where + " has " + std::to_string(columns)
+                    + " fields; a map has chromosome, name, centimorgans and, in PLINK's layout, base pair";
+                return std::nullopt;
+            }
+        }
+        if (fields.size() != columns) {
+            error = where + " has " + std::to_string(fields.size()) + " fields, the first line "
+                + std::to_string(columns);
+            return std::nullopt;
+        }
+        double centimorgans = 0;
+        if (!decimalNumber(fields[2], centimorgans)) {
+            error = where + ": \"" + fields[2] + "\" is not a position in centimorgans";
+            return std::nullopt;
+        }
+        if (!map.centimorgans.empty() && centimorgans < map.centimorgans.back()) {
+            error = where + ": marker " + fields[1] + " lies before the marker above it";
+            return std::nullopt;
+        }
+        map.chromosomes.push_back(fields[0]);
+        map.names.push_back(fields[1]);
+        map.centimorgans.push_back(centimorgans);
+        if (columns == 4) {
+            double basePair = 0;
+            if (!decimalNumber(fields[3], basePair) || basePair != std::floor(basePair)) {
+                error = where + ": \"" + fields[3] + "\" is not a base-pair position";
+                return std::nullopt;
+            }
+            map.basePairs.push_back(static_cast<long long>(basePair));
+        }
+    }
+    if (map.empty()) {
+        error = "it holds no marker";
+        return std::nullopt;
+    }
+    return map;
+}
+
+double haldaneFraction(double centimorgans)
+{
+    return (1.0 - std::exp(-2.0 * centimorgans / 100.0)) / 2.0;
+}
+
+} // namespace tavirlen
