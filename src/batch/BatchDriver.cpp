@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sys/stat.h>
 
 namespace tavirlen {
@@ -114,6 +115,27 @@ void attachWriters(BatchRun& run, Pedigree& pedigree)
     pedigree.configurationWritten = [&run, solution = 0](const Pedigree& written) mutable {
         writeCrossovers(run, written, ++solution);
     };
+}
+
+// A family whose lines are not together in the file is read as separate
+// families; a part too small to be phased must not vanish without a word.
+void reportSplitFamilies(const SummaryTable& table)
+{
+    std::map<std::string, std::pair<int, int>> parts; // family -> (parts, small parts skipped)
+    std::vector<std::string> order;
+    for (const FamilyRow& row : table.rows()) {
+        auto [entry, added] = parts.emplace(row.familyId, std::make_pair(0, 0));
+        if (added) order.push_back(row.familyId);
+        ++entry->second.first;
+        if (row.status == FamilyStatus::skipped && row.reasonKind.rfind("fewer than", 0) == 0) ++entry->second.second;
+    }
+    for (const std::string& family : order) {
+        const auto [count, small] = parts[family];
+        if (count > 1 && small > 0)
+            std::cerr << "Family " << family << " has its lines in " << count << " separate places of the file; "
+                      << small << " of these parts had too few members and were skipped (keep a family's lines "
+                      << "together)" << std::endl;
+    }
 }
 
 std::optional<MarkerMap> loadMap(const std::string& name)
@@ -236,6 +258,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
             stoppedAt = familyText;
         }
     }
+    reportSplitFamilies(run.table);
     if (const auto& stop = reader.blankStop())
         std::cerr << "Reading stopped at the blank line " << stop->line << "; " << stop->furtherLines
                   << " further lines were not read" << std::endl;

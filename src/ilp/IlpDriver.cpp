@@ -4,6 +4,7 @@
 #include "ilp/MpsWriter.h"
 #include "ilp/Solver.h"
 #include "ilp/SolverLog.h"
+#include "pedigree/LineReader.h"
 #include "pedigree/PedigreeReader.h"
 #include "phasing/Sources.h"
 
@@ -214,17 +215,22 @@ void readMarkerDistances(DatasetSummary& summary)
         std::cout << "Can not find the marker distance file: markerdist.txt, assume evenly spaced!\n";
         return;
     }
+    readMarkerDistances(summary, file);
+}
+
+void readMarkerDistances(DatasetSummary& summary, std::istream& file)
+{
     std::string line;
-    int lineNumber = 0;
-    while (std::getline(file, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    LineReader lines(file);
+    while (lines.next(line)) {
+        const long long lineNumber = lines.lineNumber();
         std::vector<std::string> fields = splitFields(line, " ,\t");
         if (fields.empty()) break;
-        const char* text = fields[0].c_str();
-        char* end = nullptr;
-        float theta = std::strtof(text, &end);
-        if (end == text || !(theta > 0.0f && theta <= 0.5f)) {
+        // Only a whole decimal number: "0.1abc" or a hexadecimal float is
+        // not a distance someone meant.
+        double value = 0.0;
+        const float theta = wholeDecimal(fields[0], value) ? static_cast<float>(value) : 0.0f;
+        if (!(theta > 0.0f && theta <= 0.5f)) {
             std::cout << "Marker distance \"" << fields[0] << "\" on line " << lineNumber << " of "
                       << markerDistanceFileName
                       << " is not a recombination fraction in (0, 0.5], assume evenly spaced!\n";

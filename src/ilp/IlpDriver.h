@@ -20,6 +20,7 @@ constexpr long long defaultMaxIlpSolutions = 1000;
 // each a recombination fraction in (0, 0.5]. A missing file or a bad value is
 // reported and leaves the summary without distances and likelihoods.
 void readMarkerDistances(DatasetSummary& summary);
+void readMarkerDistances(DatasetSummary& summary, std::istream& file);
 
 // The interval fractions from a marker map instead: Haldane's fraction of
 // each interval's centimorgans. Markers at one position leave the run

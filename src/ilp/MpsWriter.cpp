@@ -1,6 +1,7 @@
 #include "ilp/MpsWriter.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <vector>
@@ -26,6 +27,17 @@ std::string paddedLine(const std::string& text)
     return line + "\n";
 }
 
+// A weight in the value field: four decimals where they hold it exactly, as
+// always; otherwise six significant digits, so that a small positive weight
+// never becomes 0 (which would make a recombination free there).
+std::string weightText(double weight)
+{
+    std::string text = format("%5.4f", weight);
+    if (static_cast<float>(std::strtod(text.c_str(), nullptr)) != static_cast<float>(weight))
+        text = format("%.6g", weight);
+    return text;
+}
+
 // The objective line of each column: from its first +c entry, else from its
 // first -c entry; later entries for the same column are not looked at.
 std::map<int, std::string> objectiveLines(const IlpModel& model)
@@ -36,9 +48,9 @@ std::map<int, std::string> objectiveLines(const IlpModel& model)
         int literal = model.objectiveVariables[k];
         double weight = static_cast<double>(model.objectiveWeights[k]);
         if (literal > 0 && positive.insert(literal).second)
-            lines[literal] = format("OBJ       %5.4f\n", weight);
+            lines[literal] = "OBJ       " + weightText(weight) + "\n";
         else if (literal < 0 && !positive.count(-literal) && !lines.count(-literal))
-            lines[-literal] = format("OBJ       -%5.4f\n", weight);
+            lines[-literal] = "OBJ       -" + weightText(weight) + "\n";
     }
     return lines;
 }

@@ -3,25 +3,10 @@
 #include "pedigree/LineReader.h"
 #include "pedigree/PedigreeReader.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
 namespace tavirlen {
 
-namespace {
-
-// A whole decimal number, nothing before or after it.
-bool decimalNumber(const std::string& field, double& value)
-{
-    if (field.empty() || field.find_first_not_of("+-0123456789.eE") != std::string::npos) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(field.c_str(), &end);
-    return end == field.c_str() + field.size() && errno == 0 && std::isfinite(value);
-}
-
-} // namespace
 
 std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
 {
@@ -47,7 +32,7 @@ std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
             return std::nullopt;
         }
         double centimorgans = 0;
-        if (!decimalNumber(fields[2], centimorgans)) {
+        if (!wholeDecimal(fields[2], centimorgans)) {
             error = where + ": \"" + fields[2] + "\" is not a position in centimorgans";
             return std::nullopt;
         }
@@ -60,7 +45,7 @@ std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
         map.centimorgans.push_back(centimorgans);
         if (columns == 4) {
             double basePair = 0;
-            if (!decimalNumber(fields[3], basePair) || basePair != std::floor(basePair)) {
+            if (!wholeDecimal(fields[3], basePair) || basePair != std::floor(basePair)) {
                 error = where + ": \"" + fields[3] + "\" is not a base-pair position";
                 return std::nullopt;
             }

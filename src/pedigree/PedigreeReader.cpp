@@ -1,6 +1,9 @@
 #include "pedigree/PedigreeReader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <climits>
 #include <cctype>
 #include <limits>
@@ -55,6 +58,17 @@ bool wholeNumber(const std::string& field, int& value)
     if (digits >= field.size() || field.find_first_not_of("0123456789", digits) != std::string::npos) return false;
     int parsed = 0;
     if (parseDecimal(field, parsed) != ParseStatus::parsed) return false;
+    value = parsed;
+    return true;
+}
+
+bool wholeDecimal(const std::string& field, double& value)
+{
+    if (field.empty() || field.find_first_not_of("+-0123456789.eE") != std::string::npos) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(field.c_str(), &end);
+    if (end != field.c_str() + field.size() || errno != 0 || !std::isfinite(parsed)) return false;
     value = parsed;
     return true;
 }

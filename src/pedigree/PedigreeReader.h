@@ -27,6 +27,10 @@ ParseStatus parseDecimal(const std::string& field, int& value);
 // True when the whole field is an optional sign and digits that fit 32 bits.
 bool wholeNumber(const std::string& field, int& value);
 
+// True when the whole field is a decimal number (digits, an optional point,
+// an optional exponent): nothing after it, no hexadecimal, no infinity.
+bool wholeDecimal(const std::string& field, double& value);
+
 // One allele field: a whole number, or a base letter (A, C, G, T in either
 // case read as 1, 2, 3, 4; N, "." and "-" are missing, 0). Anything else is
 // not an allele and is never read as one.

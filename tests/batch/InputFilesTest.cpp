@@ -73,6 +73,22 @@ TEST(InputFiles, ABlankLineInTheMiddleIsReported)
     EXPECT_EQ(runTavirlen({"-l", "gap.txt", "--quiet", "--out", "x"}).status, 0);
 }
 
+// Halves of one family under the threshold are both listed and reported.
+TEST(InputFiles, AFamilySplitInTwoSmallPartsLeavesATrace)
+{
+    test::TempDir dir;
+    writeFile("split.txt", "4 1 0 0 1 0 0 1 2\n4 2 0 0 2 0 0 1 1\n5 1 0 0 1 0 0 1 1\n5 2 0 0 2 0 0 1 1\n"
+                           "5 3 1 2 1 0 0 1 1\n4 3 1 2 1 0 0 1 1\n4 4 1 2 1 0 0 1 2\n");
+    for (const char* mode : {"-b", "-t", "-c", "-i", "-n"}) {
+        test::RunResult run = runTavirlen({mode, "split.txt", "--seed", "1", "--quiet", "--columns", "7"});
+        EXPECT_EQ(run.errors, "Family 4 has its lines in 2 separate places of the file; 2 of these parts had too few "
+                              "members and were skipped (keep a family's lines together)\n") << mode;
+        auto rows = tsvRows(readFile("split.summary.tsv"));
+        ASSERT_EQ(rows.size(), 4u) << mode;
+        EXPECT_EQ(rows[1][0] + rows[1][3] + rows[3][0] + rows[3][3], "4skipped4skipped") << mode;
+    }
+}
+
 // A five-column file with text ids, parents after their children and loops.
 TEST(InputFiles, TheRealFileWithTextIdsPhasesAndKeepsItsIds)
 {

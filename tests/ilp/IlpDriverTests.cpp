@@ -90,11 +90,15 @@ TEST(IlpMode, UnusableMarkerDistancesFallBackToEvenSpacing)
                           "Processing pedigree 5\nProcessing pedigree 9\n");
     EXPECT_NE(readFile("fam.res").find("PedigreeID\tLog10(likelihood)\n5\t1\n9\t1\n"), std::string::npos);
 
-    writeFile("markerdist.txt", "0.05\n0.1\nabc\n");
-    run = runTavirlen({"-i", "fam.txt"});
-    EXPECT_EQ(run.output.substr(0, run.output.find('\n')),
-              "Marker distance \"abc\" on line 3 of markerdist.txt is not a recombination fraction in (0, 0.5], "
-              "assume evenly spaced!");
+    // Only whole decimal numbers are distances; a byte-order mark and lone
+    // carriage returns do not get in the way.
+    for (const std::string bad : {"abc", "0.1abc", "0x0.1p0", "inf"}) {
+        writeFile("markerdist.txt", "\xEF\xBB\xBF" "0.05\r0.1\r" + bad + "\r");
+        run = runTavirlen({"-i", "fam.txt"});
+        EXPECT_EQ(run.output.substr(0, run.output.find('\n')),
+                  "Marker distance \"" + bad + "\" on line 3 of markerdist.txt is not a recombination fraction in (0, "
+                  "0.5], assume evenly spaced!");
+    }
 
     writeFile("markerdist.txt", "0.05\n0.1\n0.1\n");
     run = runTavirlen({"-i", "fam.txt"});

@@ -50,6 +50,26 @@ TEST_F(MpsWriter, WholeFileByteForByte)
     EXPECT_EQ(mpsText(*model), test::readFile(test::testDataPath("ilp/writer.mps")));
 }
 
+// A tiny weight written as 0.0000 would make a recombination free there; the
+// optimum with such an interval is still the configuration without any.
+TEST_F(MpsWriter, APositiveWeightIsNeverWrittenAsZero)
+{
+    model->objectiveVariables = {100008, -100007};
+    model->objectiveWeights = {0.00001f, 0.0906346f};
+    model->equalityRows = {{100008, -100007, 0}};
+    std::string text = mpsText(*model);
+    EXPECT_NE(text.find("OBJ       1e-05\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("OBJ       -0.0906346\n"), std::string::npos) << text;
+
+    test::TempDir dir;
+    // The founders' phases are free, so the child can inherit whole
+    // haplotypes: 0 recombinants, whatever the weights.
+    test::writeFile("fam.txt", "1 1 0 0 1 0 0 1 2 1 2 1 2\n1 2 0 0 2 0 0 3 4 3 4 3 4\n1 3 1 2 1 0 0 1 3 2 4 1 3\n");
+    test::writeFile("markerdist.txt", "0.00001\n0.5\n");
+    ASSERT_EQ(test::runTavirlen({"-i", "fam.txt", "--quiet"}).status, 0);
+    EXPECT_NE(test::readFile("fam.res").find("\t1\t 0\t"), std::string::npos) << test::readFile("fam.res");
+}
+
 TEST_F(MpsWriter, WritesToAnOpenFile)
 {
     model->equalityRows = {{100001, 100002, 1}, {100001, 1}, {100001, 1}, {100002, 1}};
