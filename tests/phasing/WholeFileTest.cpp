@@ -90,7 +90,9 @@ TEST(BlockExtensionWholeFile, PublicPedigreeFilesRunInModeT)
         std::string errors = testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, 0);
         // One file has a family whose lines are not together; that is said.
-        if (errors.find(" separate places of the file;") == std::string::npos) EXPECT_EQ(errors, "");
+        if (errors.find(" separate places of the file;") == std::string::npos) {
+            EXPECT_EQ(errors, "");
+        }
         std::string res = test::readFile(resultFileName(input, "res"));
         EXPECT_NE(res.find("Total Time used(Sec):\t"), std::string::npos);
         EXPECT_NE(res.find("Locus #\tAllele1\tFre\tAllele2\tFre\t...\tHeterozygousity\n"), std::string::npos);
