@@ -286,13 +286,6 @@ IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream
     }
     emptyFile(logFileName);
     emptyFile(modelFileName);
-    // The fixed values were working state of this family only.
-    for (auto& [id, m] : pedigree.members) {
-        for (GenotypeRecord& g : m.genotypes) {
-            g.sideSet0.clear();
-            g.sideSet1.clear();
-        }
-    }
     return result;
 }
 

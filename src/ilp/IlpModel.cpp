@@ -34,8 +34,8 @@ const GenotypeRecord* IlpModel::record(int v) const
 
 int IlpModel::fixedValue(int v) const
 {
-    const GenotypeRecord* g = record(v);
-    return g ? g->sideOf(v) : -1;
+    auto fixed = fixedValues.find(v);
+    return fixed == fixedValues.end() ? -1 : fixed->second;
 }
 
 int IlpModel::literalValue(int literal) const
@@ -56,14 +56,14 @@ bool IlpModel::fixVariable(int v, int value)
         std::cout << "Var " << v << " is not a variable of family " << pedigree->familyId << "\n";
         return false;
     }
-    int current = g->sideOf(v);
+    int current = fixedValue(v);
     if (current == value) return true;
     if (current != -1) {
         std::cout << "possible Mendelian errors: at locus " << variableLocus(v) + 1 << "\n";
         ++fixConflicts;
         return false;
     }
-    (value == 0 ? g->sideSet0 : g->sideSet1).insert(v);
+    fixedValues.emplace(v, value);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <unordered_map>
 #include <vector>
 
 namespace tavirlen {
@@ -47,8 +48,7 @@ struct MergedClass {
     std::set<int> secondSet;
 };
 
-// The 0/1 programme of one pedigree. Fixed values are kept in the members'
-// genotype records (sideSet0: fixed to 0, sideSet1: fixed to 1).
+// The 0/1 programme of one pedigree, with the values fixed so far.
 struct IlpModel {
     explicit IlpModel(Pedigree& pedigree);
 
@@ -58,6 +58,8 @@ struct IlpModel {
     std::vector<int> objectiveVariables;
     std::vector<float> objectiveWeights;
     std::vector<MergedClass> mergedClasses;
+    // Variable id -> the value it is fixed to.
+    std::unordered_map<int, int> fixedValues;
     std::vector<MergedClass> undeterminedClasses;
     std::vector<std::pair<int, int>> implicationPairs;
     std::map<int, std::set<int>> implicationGraph;

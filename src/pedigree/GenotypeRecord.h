@@ -1,28 +1,18 @@
 #pragma once
 
-#include <set>
-
 namespace tavirlen {
 
 // One member at one locus. Once `phased`, allele1 came from the father and
 // allele2 from the mother; the sources say which of that parent's two alleles
 // was passed on (0: the parent's allele1, 1: its allele2, -1: undetermined).
 struct GenotypeRecord {
+    // What a record holds at rest: two alleles, two sources and the flag
+    // (20 bytes). Working state of the algorithms lives with the algorithms.
     int allele1 = 0;
     int allele2 = 0;
     int paternalSource = -1;
     int maternalSource = -1;
     bool phased = false;
-    std::set<int> sideSet0;
-    std::set<int> sideSet1;
-
-    // 0 when value is in sideSet0, else 1 when in sideSet1, else -1.
-    int sideOf(int value) const
-    {
-        if (sideSet0.count(value)) return 0;
-        if (sideSet1.count(value)) return 1;
-        return -1;
-    }
 
     // Two equal alleles, both typed: the order carries no phase information.
     bool homozygousTyped() const { return allele1 == allele2 && allele1 != 0; }
