@@ -50,6 +50,7 @@ struct ModeEntry {
     bool random;
     bool takesMaxSolutions;
     bool readsPedigreeFile;
+    bool phases; // writes configurations: crossovers, --report, VCF input and output
     int (*run)(const RunOptions& options);
 };
 
@@ -57,28 +58,28 @@ const char* const phasingFiles = "PREFIX.dat .res .out .summary.tsv .crossovers.
 
 const ModeEntry modeTable[] = {
     {'b', "block extension, the main algorithm (7 header columns)", phasingFiles, true,
-     false, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
+     false, true, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
     {'t', "block extension on files with 6 header columns", phasingFiles, true,
-     false, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
+     false, true, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(6), o); }},
     {'c', "every zero-recombinant configuration, by equations modulo 2", phasingFiles,
-     false, true, true, [](const RunOptions& o) { return runBatch(constraintFindingMode(), o); }},
+     false, true, true, true, [](const RunOptions& o) { return runBatch(constraintFindingMode(), o); }},
     {'l', "locus-based dynamic programme over a tree of members", phasingFiles, false, false,
-     true, [](const RunOptions& o) { return runBatch(locusDPMode(), o); }},
+     true, true, [](const RunOptions& o) { return runBatch(locusDPMode(), o); }},
     {'m', "exact member-based dynamic programme; every optimal configuration",
-     phasingFiles, false, true, true,
+     phasingFiles, false, true, true, true,
      [](const RunOptions& o) { return runBatch(memberDPMode(), o); }},
     {'i', "integer linear programme solved by COIN-OR CBC", phasingFiles, false, true,
-     true, [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
+     true, true, [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
     {'n', "export of every family, as read, to fixed-layout files (5 header columns)",
      "INPUT-m5.txt -m10.txt -m15.txt -m20.txt (appended), PREFIX.summary.tsv", false, false,
-     true, [](const RunOptions& o) { return runBatch(exportMode(), o); }},
+     true, false, [](const RunOptions& o) { return runBatch(exportMode(), o); }},
     {'e', "screening for genotyping errors and mutations (own input layout)", "PREFIX.inb .mrh", false, false,
-     false, runErrorScreening},
+     false, false, runErrorScreening},
     {'d', "100 simulated replicates of a pedigree structure, with recombination",
-     "BASE-vary--26-2.txt -vary--26--summary -vary--26--SimWalk", true, false, false,
+     "BASE-vary--26-2.txt -vary--26--summary -vary--26--SimWalk", true, false, false, false,
      simulateWithRecombination},
     {'s', "100 simulated replicates of a pedigree structure, without recombination", "BASE-6-2-0.txt", true,
-     false, false, simulateWithoutRecombination},
+     false, false, false, simulateWithoutRecombination},
 };
 
 void printHelp()
@@ -101,6 +102,12 @@ void printHelp()
                  "                      in mode i the intervals weigh Haldane's fractions\n"
                  "  --columns N         leading columns before the alleles, when the file's layout is\n"
                  "                      not the mode's own (b: 7, t: 6, n: 5; at least 5)\n"
+                 "  --report            also write PREFIX.html: every family drawn with its haplotypes\n"
+                 "  --ped FILE          the input is a VCF/BCF (plain or bgzipped) and FILE its PED/FAM\n"
+                 "                      pedigree (modes b, c, l, m, i)\n"
+                 "  --region CHR        the chromosome to read when the VCF holds several\n"
+                 "  --vcf-out FILE      write the phased calls to FILE (.vcf, .vcf.gz or .bcf)\n"
+                 "  --fill              write filled-in missing calls to --vcf-out too\n"
                  "  --force             replace result files that this program did not write\n"
                  "  --quiet             no progress or summary lines on standard error\n"
                  "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
@@ -144,6 +151,11 @@ int runCommandLine(int argc, const char* const* argv)
     int columns = 0;
     CLI::Option* columnsOption = app.add_option("--columns", columns)->check(CLI::Range(5, 1000));
     app.add_option("--map", options.mapFile);
+    app.add_flag("--report", options.report);
+    app.add_option("--ped", options.pedFile);
+    app.add_option("--region", options.region);
+    app.add_option("--vcf-out", options.vcfOut);
+    app.add_flag("--fill", options.fill);
     app.add_flag("--force", options.force);
     app.add_flag("--quiet", options.quiet);
     try {
@@ -181,6 +193,13 @@ int runCommandLine(int argc, const char* const* argv)
     if (*columnsOption && !mode->readsPedigreeFile)
         return usageError(shortUsageEnd, "--columns applies to the pedigree modes (b, t, c, l, m, i, n) only");
     if (*columnsOption) options.headerColumns = columns;
+    if (options.report && !mode->phases)
+        return usageError(shortUsageEnd, "--report applies to the phasing modes only");
+    if (!options.pedFile.empty() && (!mode->phases || letter == 't'))
+        return usageError(shortUsageEnd, "--ped applies to modes b, c, l, m and i only");
+    if (options.pedFile.empty() && (!options.region.empty() || !options.vcfOut.empty()))
+        return usageError(shortUsageEnd, "--region and --vcf-out need a VCF input with --ped");
+    if (options.fill && options.vcfOut.empty()) return usageError(shortUsageEnd, "--fill needs --vcf-out");
     if (*seedOption) {
         options.seed = seed;
     } else {

@@ -107,13 +107,29 @@ void writeCrossovers(BatchRun& run, const Pedigree& pedigree, int solution)
     }
 }
 
+// Drawings per family in the report, for the modes that write several
+// configurations of one family.
+constexpr int maxDrawingsPerFamily = 10;
+
+ReportFamily reportRow(const FamilyRow& row, int solution)
+{
+    return ReportFamily{statusName(row.status), row.method, static_cast<int>(row.recombinants.value_or(0)),
+                        row.optimal, solution};
+}
+
 // What the run writes beside the three result files for each configuration
-// of a family, whichever mode writes it.
+// of a family, whichever mode writes it: crossovers, drawings, VCF calls.
 void attachWriters(BatchRun& run, Pedigree& pedigree)
 {
-    if (!run.crossovers.rdbuf()) return;
     pedigree.configurationWritten = [&run, solution = 0](const Pedigree& written) mutable {
-        writeCrossovers(run, written, ++solution);
+        ++solution;
+        if (run.crossovers.rdbuf()) writeCrossovers(run, written, solution);
+        if (run.report && solution <= maxDrawingsPerFamily) {
+            const FamilyRow& row = run.table.at(written.inputIndex);
+            run.drawings[written.inputIndex].push_back(
+                run.report->addFamily(written, reportRow(row, solution), run.markers.empty() ? nullptr : &run.markers));
+        }
+        if (run.vcfCalls && solution == 1) run.vcfCalls->addPedigree(written);
     };
 }
 
@@ -151,17 +167,97 @@ std::optional<MarkerMap> loadMap(const std::string& name)
     return map;
 }
 
-FamilyRow newRow(const BatchRun& run, const Pedigree& pedigree)
+FamilyRow newRow(const BatchRun& run, const BatchMode& mode, const Pedigree& pedigree)
 {
     FamilyRow row;
     row.familyId = pedigree.familyText();
     row.members = static_cast<int>(pedigree.members.size());
     row.loci = pedigree.locusCount;
     row.mode = std::string(1, run.options.mode);
+    row.method = mode.method;
     return row;
 }
 
+// A family that never reaches its step is still listed in the report.
+void listUndrawn(BatchRun& run, const FamilyRow& row)
+{
+    if (run.report) run.report->addUndrawn(row.familyId, row.members, reportRow(row, 0));
+}
+
+// The input of a VCF run: the VCF's samples matched to the PED's members.
+std::optional<std::vector<MemberLine>> readVcfInput(BatchRun& run)
+{
+    std::string error;
+    std::optional<FamilyVcfInput> input = readFamilyVcf(run.options.inputName, run.options.pedFile,
+                                                        run.options.region, error);
+    if (!input) {
+        std::cerr << error << std::endl;
+        return std::nullopt;
+    }
+    for (const std::string& message : input->siteMessages) std::cerr << message << std::endl;
+    if (input->samplesOutsidePedigree == 1)
+        std::cerr << "1 VCF sample is not in the pedigree; its calls were ignored" << std::endl;
+    else if (input->samplesOutsidePedigree > 1)
+        std::cerr << input->samplesOutsidePedigree << " VCF samples are not in the pedigree; their calls were ignored"
+                  << std::endl;
+    std::vector<MemberLine> lines;
+    lines.reserve(input->members.size());
+    for (PedMember& m : input->members)
+        lines.push_back({m.familyId, m.individualId, m.fatherId, m.motherId, m.sex, std::move(m.alleles)});
+    if (run.markers.empty()) run.markers = input->markers;
+    run.vcfInput = std::make_unique<FamilyVcfInput>(std::move(*input));
+    if (!run.options.vcfOut.empty()) run.vcfCalls = std::make_unique<PhasedVcfCalls>(*run.vcfInput, run.options.fill);
+    return lines;
+}
+
+// The phased VCF is written whole at the end; it may replace only a file
+// that is not the input and that this program wrote.
+bool acceptVcfOut(const RunOptions& options)
+{
+    const std::string& name = options.vcfOut;
+    std::optional<std::string> problem;
+    if (name == options.inputName || name == options.pedFile || sameExistingFile(name, options.inputName)
+        || sameExistingFile(name, options.pedFile))
+        problem = "Result file " + name + " would overwrite the input file";
+    else if (!options.force && std::filesystem::exists(name) && !phasedVcfOfTavirlen(name))
+        problem = "Result file " + name + " exists and was not written by tavirlen; choose another --vcf-out "
+                  "name, or pass --force";
+    if (problem) std::cerr << *problem << std::endl;
+    return !problem;
+}
+
+// The outputs that need every family: the report page and the phased VCF.
+bool writeRunOutputs(BatchRun& run)
+{
+    if (run.report) {
+        OutputFile* page = run.openResultFile(resultFileName(run.options, "html"));
+        if (!page || !run.report->write(page->stream())) return false;
+    }
+    if (run.vcfCalls) {
+        std::string error;
+        if (!writePhasedVcf(run.options.inputName, run.options.vcfOut, *run.vcfCalls, error)) {
+            std::cerr << "Cannot write result file " << run.options.vcfOut << ": " << error << std::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+void familyFinished(BatchRun& run, std::size_t inputIndex)
+{
+    auto drawn = run.drawings.find(inputIndex);
+    if (drawn == run.drawings.end()) {
+        if (run.report) listUndrawn(run, run.table.at(inputIndex));
+        return;
+    }
+    const FamilyRow& row = run.table.at(inputIndex);
+    const bool several = drawn->second.size() > 1;
+    for (std::size_t k = 0; k < drawn->second.size(); ++k)
+        run.report->setRow(drawn->second[k], reportRow(row, several ? static_cast<int>(k + 1) : 0));
+    run.drawings.erase(drawn);
+}
 
 int runBatch(const BatchMode& mode, const std::string& inputName)
 {
@@ -189,6 +285,19 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         if (!map) return 1;
         run.markers = std::move(*map);
     }
+    std::optional<PedigreeReader> reader;
+    if (options.pedFile.empty()) {
+        reader.emplace(input, options.headerColumns.value_or(mode.headerColumns));
+    } else {
+        std::optional<std::vector<MemberLine>> members = readVcfInput(run);
+        if (!members) return 1;
+        reader.emplace(std::move(*members));
+    }
+    if (!options.vcfOut.empty() && !acceptVcfOut(options)) return 1;
+    if (options.report) {
+        if (!run.files.acceptNames({resultFileName(options, "html")})) return 1;
+        run.report = std::make_unique<HtmlReport>("Tavirlen haplotypes: " + options.inputName);
+    }
     if (!openCommonFiles(run, mode)) return 1;
     if (mode.keepsSummary) run.summary = std::make_unique<DatasetSummary>();
     if (mode.startRun) {
@@ -197,16 +306,16 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         run.res << "Family\t # of Rec\t Time used(Sec)\n";
     }
 
-    PedigreeReader reader(input, options.headerColumns.value_or(mode.headerColumns));
     bool stopped = false;
     long long fittingMap = 0;
     std::string stoppedAt;
-    while (std::unique_ptr<Pedigree> pedigree = reader.next()) {
+    while (std::unique_ptr<Pedigree> pedigree = reader->next()) {
         pedigree->inputIndex = run.table.size();
-        FamilyRow& row = run.table.add(newRow(run, *pedigree));
+        FamilyRow& row = run.table.add(newRow(run, mode, *pedigree));
         if (stopped) {
             markFamily(row, FamilyStatus::skipped, "not processed: the run stopped at family " + stoppedAt,
                        "not processed");
+            listUndrawn(run, row);
             continue;
         }
         if (mode.announceFamily) mode.announceFamily(run, *pedigree);
@@ -221,12 +330,14 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
             std::cout << "Skipping family " << pedigree->familyText() << ": " << *reason << std::endl;
             markFamily(row, FamilyStatus::skipped, *reason,
                        pedigree->readProblem.empty() ? "unsound pedigree" : "unreadable line");
+            listUndrawn(run, row);
             continue;
         }
         if (small) {
             markFamily(row, FamilyStatus::skipped,
                        "fewer than " + std::to_string(mode.minimumMembers) + " members",
                        "fewer than " + std::to_string(mode.minimumMembers) + " members");
+            listUndrawn(run, row);
             continue;
         }
         if (!run.markers.empty()) {
@@ -235,6 +346,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
                     + " markers but the family has " + std::to_string(pedigree->locusCount) + " loci";
                 std::cout << "Skipping family " << pedigree->familyText() << ": " << why << std::endl;
                 markFamily(row, FamilyStatus::skipped, why, "not matching the map");
+                listUndrawn(run, row);
                 continue;
             }
             ++fittingMap;
@@ -246,6 +358,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         const std::size_t index = pedigree->inputIndex;
         FamilyOutcome outcome = mode.endOfFamily(run, std::move(pedigree));
         run.table.at(index).seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (!mode.defersFamilies) familyFinished(run, index);
         if (OutputFile* failed = run.files.failed()) {
             std::cerr << failed->failure() << std::endl;
             run.files.discard();
@@ -259,7 +372,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         }
     }
     reportSplitFamilies(run.table);
-    if (const auto& stop = reader.blankStop())
+    if (const auto& stop = reader->blankStop())
         std::cerr << "Reading stopped at the blank line " << stop->line << "; " << stop->furtherLines
                   << " further lines were not read" << std::endl;
     if (!run.markers.empty() && fittingMap == 0 && run.table.size() > 0) {
@@ -271,8 +384,14 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
 
     OutputFile* table = run.openResultFile(resultFileName(run.options, "summary.tsv"));
     if (table) run.table.write(table->stream());
+    if (!writeRunOutputs(run)) {
+        run.files.discard();
+        return 1;
+    }
     if (!run.files.commit()) return 1;
-    feedback.finish(run.table.tally() + "; " + writtenList(run.files.names()));
+    std::vector<std::string> written = run.files.names();
+    if (run.vcfCalls) written.push_back(options.vcfOut);
+    feedback.finish(run.table.tally() + "; " + writtenList(written));
     return run.status;
 }
 

@@ -7,8 +7,11 @@
 #include "pedigree/DatasetSummary.h"
 #include "pedigree/MarkerMap.h"
 #include "pedigree/Pedigree.h"
+#include "report/HtmlReport.h"
+#include "vcf/PhasedVcf.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -34,6 +37,10 @@ struct BatchRun {
     MarkerMap markers;
     // One row per recombination of every configuration written.
     std::ostream crossovers{nullptr};
+    // The drawings of --report, and the phased calls of --vcf-out.
+    std::unique_ptr<HtmlReport> report;
+    std::unique_ptr<FamilyVcfInput> vcfInput;
+    std::unique_ptr<PhasedVcfCalls> vcfCalls;
     long startClock = 0;
     int status = 0; // the process exit status the run ends with
 
@@ -47,6 +54,8 @@ struct BatchRun {
     FamilyRow& row(const Pedigree& pedigree) { return table.at(pedigree.inputIndex); }
 
     ResultSet files;
+    // Report entries drawn for each family still in progress, by input position.
+    std::map<std::size_t, std::vector<std::size_t>> drawings;
     // Files a mode writes besides the common ones (mode n's exports).
     std::vector<OutputFile*> modeFiles;
     // A private folder for a mode's working files, removed at the end.
@@ -59,6 +68,7 @@ enum class FamilyOutcome { next, endRun };
 // whether it keeps a summary, its size threshold and its steps. A step left
 // null does nothing (startRun: writes the common .res header).
 struct BatchMode {
+    const char* method = "";     // how it phases, in words, for the tables
     int headerColumns = 7;
     bool keepsSummary = false;
     int minimumMembers = 0;      // smaller families are skipped
@@ -71,7 +81,15 @@ struct BatchMode {
     FamilyOutcome (*endOfFamily)(BatchRun&, std::unique_ptr<Pedigree>) = nullptr;
     // After the last family, unless a family ended the run early.
     void (*finishRun)(BatchRun&) = nullptr;
+    // The mode phases its families after the loop (mode m) and calls
+    // familyFinished for each itself.
+    bool defersFamilies = false;
 };
+
+// Everything that follows a family's outcome once its row is final: the
+// report's row. Called by the driver after each step, or by a mode that
+// defers its families.
+void familyFinished(BatchRun& run, std::size_t inputIndex);
 
 // Reads the input family by family and runs the mode's steps; returns the
 // exit status (0; 1 when a file cannot be opened, created or written; 3 when

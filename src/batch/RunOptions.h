@@ -20,6 +20,14 @@ struct RunOptions {
     std::optional<int> headerColumns;
     // A marker map (PLINK .map or chromosome/name/centimorgans).
     std::string mapFile;
+    // The input is a VCF/BCF with this PED/FAM file as its pedigree.
+    std::string pedFile;
+    std::string region;
+    // A phased copy of the input VCF; filled missing calls only with `fill`.
+    std::string vcfOut;
+    bool fill = false;
+    // PREFIX.html, the families drawn with their haplotypes.
+    bool report = false;
     bool force = false;
     bool quiet = false;
 

@@ -26,7 +26,7 @@ FamilyRow& SummaryTable::add(FamilyRow row)
 
 const char* SummaryTable::header()
 {
-    return "family\tmembers\tloci\tstatus\treason\tmode\trecombinants\toptimal\tsolutions_written\t"
+    return "family\tmembers\tloci\tstatus\treason\tmode\tmethod\trecombinants\toptimal\tsolutions_written\t"
            "solutions_in_all\tseconds";
 }
 
@@ -35,7 +35,7 @@ void SummaryTable::write(std::ostream& out) const
     out << header() << "\n";
     for (const FamilyRow& row : rows_) {
         out << row.familyId << "\t" << row.members << "\t" << row.loci << "\t" << statusName(row.status) << "\t"
-            << row.reason << "\t" << row.mode << "\t";
+            << row.reason << "\t" << row.mode << "\t" << row.method << "\t";
         if (row.recombinants) out << *row.recombinants;
         out << "\t" << row.optimal << "\t" << row.solutionsWritten << "\t" << row.solutionsInAll << "\t"
             << row.seconds << "\n";

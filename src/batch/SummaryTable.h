@@ -21,6 +21,7 @@ struct FamilyRow {
     // A short name for the kind of reason, for the counts at the end of a run.
     std::string reasonKind;
     std::string mode;
+    std::string method; // how the family was phased, in words
     std::optional<long long> recombinants;
     std::string optimal = "unknown"; // yes: an exact method proved it; no; unknown
     long long solutionsWritten = 0;

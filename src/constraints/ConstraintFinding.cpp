@@ -299,6 +299,7 @@ void constraintFindingFinish(BatchRun& run)
 BatchMode constraintFindingMode()
 {
     BatchMode mode;
+    mode.method = "constraint finding";
     mode.minimumMembers = 3;
     mode.endOfFamily = constraintFindingStep;
     mode.finishRun = constraintFindingFinish;

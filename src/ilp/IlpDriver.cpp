@@ -182,6 +182,7 @@ void ilpFinishRun(BatchRun& run)
 BatchMode ilpMode()
 {
     BatchMode mode;
+    mode.method = "integer programme";
     mode.keepsSummary = true;
     mode.minimumMembers = 3;
     mode.startRun = ilpStartRun;

@@ -362,6 +362,7 @@ std::optional<std::string> runLocusDP(Pedigree& pedigree)
 BatchMode locusDPMode()
 {
     BatchMode mode;
+    mode.method = "locus-based programme";
     mode.headerColumns = 7;
     mode.endOfFamily = locusDPStep;
     mode.finishRun = locusDPFinish;

@@ -45,6 +45,7 @@ void solveGatheredFamilies(BatchRun& run)
             row.solutionsInAll = outcome.configurationsMet > limit ? "more than " + std::to_string(limit)
                                                                    : std::to_string(outcome.configurationsMet);
         }
+        familyFinished(run, pedigree->inputIndex);
     }
 }
 
@@ -53,7 +54,9 @@ void solveGatheredFamilies(BatchRun& run)
 BatchMode memberDPMode()
 {
     BatchMode mode;
+    mode.method = "member-based programme";
     mode.keepsSummary = true;
+    mode.defersFamilies = true;
     mode.endOfFamily = gatherFamily;
     mode.finishRun = solveGatheredFamilies;
     return mode;

@@ -29,6 +29,7 @@ FamilyOutcome exportStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
 BatchMode exportMode()
 {
     BatchMode mode;
+    mode.method = "export";
     mode.headerColumns = 5;
     mode.minimumMembers = 3;
     mode.writesResultFiles = false;

@@ -128,6 +128,49 @@ PedigreeReader::PedigreeReader(std::istream& input, int headerColumns)
 {
 }
 
+PedigreeReader::PedigreeReader(std::vector<MemberLine> members)
+    : lines_(noInput_), headerColumns_(5), members_(std::move(members)), fromMembers_(true)
+{
+}
+
+std::unique_ptr<Pedigree> PedigreeReader::nextFromMembers()
+{
+    if (nextMember_ >= members_.size()) return nullptr;
+    FamilyKey key = familyKey(members_[nextMember_].familyId);
+    auto pedigree = std::make_unique<Pedigree>(key.key);
+    pedigree->familyName = key.text;
+    std::vector<PendingMember> pending;
+    for (; nextMember_ < members_.size(); ++nextMember_) {
+        MemberLine& line = members_[nextMember_];
+        if (familyKey(line.familyId).key != key.key) break;
+        PendingMember entry;
+        Individual& member = entry.member;
+        member.familyId = pedigree->familyId;
+        const std::string* texts[] = {&line.individualId, &line.fatherId, &line.motherId};
+        for (int i = 0; i < 3; ++i) {
+            entry.ids[i].text = *texts[i];
+            entry.ids[i].numeric = wholeNumber(entry.ids[i].text, entry.ids[i].value);
+        }
+        parseDecimal(line.sex, member.sex);
+        const bool founder = entry.ids[1].numeric && entry.ids[1].value == 0 && entry.ids[2].numeric
+            && entry.ids[2].value == 0;
+        GenotypeRecord record;
+        if (founder) record.paternalSource = record.maternalSource = 0;
+        member.genotypes.reserve(line.alleles.size() / 2);
+        for (std::size_t k = 0; k + 1 < line.alleles.size(); k += 2) {
+            record.allele1 = line.alleles[k];
+            record.allele2 = line.alleles[k + 1];
+            member.missingAlleleCount += (record.allele1 == 0) + (record.allele2 == 0);
+            member.genotypes.push_back(record);
+        }
+        line.alleles = {};
+        pedigree->locusCount = static_cast<int>(member.genotypes.size());
+        pending.push_back(std::move(entry));
+    }
+    completeFamily(*pedigree, pending);
+    return pedigree;
+}
+
 bool PedigreeReader::readLine(std::vector<std::string>& fields)
 {
     if (finished_) return false;
@@ -240,6 +283,7 @@ void PedigreeReader::completeFamily(Pedigree& pedigree, std::vector<PendingMembe
 
 std::unique_ptr<Pedigree> PedigreeReader::next()
 {
+    if (fromMembers_) return nextFromMembers();
     std::vector<std::string> fields;
     if (havePending_) {
         fields = std::move(pendingFields_);

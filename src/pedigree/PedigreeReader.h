@@ -4,6 +4,7 @@
 #include "pedigree/Pedigree.h"
 
 #include <istream>
+#include <sstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -44,6 +45,17 @@ AlleleField parseAllele(const std::string& field, int& value);
 std::optional<std::string> readGenotypes(Individual& member, const std::vector<std::string>& fields,
                                          std::size_t first, long long lineNumber);
 
+// One member as another reader delivers it (a PED file with a VCF): ids as
+// text, two allele codes per locus.
+struct MemberLine {
+    std::string familyId;
+    std::string individualId;
+    std::string fatherId;
+    std::string motherId;
+    std::string sex;
+    std::vector<int> alleles;
+};
+
 // Reads a pedigree file line by line and yields one completed Pedigree per
 // run of consecutive lines with the same family id. Ids that are not numbers
 // are taken as text: each gets a number that no numeric id of the file can
@@ -53,6 +65,8 @@ std::optional<std::string> readGenotypes(Individual& member, const std::vector<s
 class PedigreeReader {
 public:
     PedigreeReader(std::istream& input, int headerColumns);
+    // Families from member lines read elsewhere, grouped and numbered alike.
+    explicit PedigreeReader(std::vector<MemberLine> members);
 
     // The next completed family, or nullptr when the input is used up: at end
     // of file or at the first blank line (a line empty or made of separators).
@@ -81,12 +95,17 @@ private:
     };
 
     bool readLine(std::vector<std::string>& fields);
+    std::unique_ptr<Pedigree> nextFromMembers();
     FamilyKey familyKey(const std::string& field);
     void addMember(Pedigree& pedigree, std::vector<PendingMember>& pending, const std::vector<std::string>& fields);
     void completeFamily(Pedigree& pedigree, std::vector<PendingMember>& pending);
     void countFurtherLines(long long blankLine);
 
+    std::istringstream noInput_;
     LineReader lines_;
+    std::vector<MemberLine> members_;
+    std::size_t nextMember_ = 0;
+    bool fromMembers_ = false;
     int headerColumns_;
     bool finished_ = false;
     bool havePending_ = false;

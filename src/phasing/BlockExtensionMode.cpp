@@ -34,6 +34,7 @@ void blockExtensionFinish(BatchRun& run)
 BatchMode blockExtensionMode(int headerColumns)
 {
     BatchMode mode;
+    mode.method = "block extension";
     mode.headerColumns = headerColumns;
     mode.keepsSummary = true;
     mode.minimumMembers = 3;

@@ -38,10 +38,21 @@ const char* legend =
 
 HtmlReport::HtmlReport(std::string title) : title_(std::move(title)) {}
 
-void HtmlReport::addFamily(const Pedigree& pedigree, const ReportFamily& family, const MarkerMap* map)
+std::size_t HtmlReport::addFamily(const Pedigree& pedigree, const ReportFamily& family, const MarkerMap* map)
 {
     entries_.push_back({pedigree.familyText(), static_cast<int>(pedigree.members.size()), family,
                         drawPedigreeSvg(pedigree, map)});
+    return entries_.size() - 1;
+}
+
+void HtmlReport::setRow(std::size_t entry, const ReportFamily& family)
+{
+    if (entry < entries_.size()) entries_[entry].row = family;
+}
+
+void HtmlReport::addUndrawn(const std::string& family, int members, const ReportFamily& row)
+{
+    entries_.push_back({family, members, row, std::string()});
 }
 
 bool HtmlReport::write(std::ostream& out) const
@@ -50,7 +61,7 @@ bool HtmlReport::write(std::ostream& out) const
     for (const Entry& e : entries_) solutions = solutions || e.row.solution != 0;
     const std::string title = escapeMarkup(title_);
 
-    out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" << title
+    out << "<!DOCTYPE html>\n<!-- written by tavirlen -->\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" << title
         << "</title>\n<style>" << pageStyle << pedigreeSvgStyle() << "</style>\n</head>\n<body>\n<h1>" << title
         << "</h1>\n" << legend << "\n<table>\n<thead><tr><th>Family</th>" << (solutions ? "<th>Solution</th>" : "")
         << "<th>Members</th><th>Status</th><th>Method</th><th>Recombinants</th><th>Optimal</th><th>Drawing</th>"
@@ -61,11 +72,17 @@ bool HtmlReport::write(std::ostream& out) const
         if (solutions) out << "<td class=\"n\">" << e.row.solution << "</td>";
         out << "<td class=\"n\">" << e.members << "</td><td>" << escapeMarkup(e.row.status) << "</td><td>"
             << escapeMarkup(e.row.method) << "</td><td class=\"n\">" << e.row.recombinants << "</td><td>"
-            << escapeMarkup(e.row.optimal) << "</td><td><a href=\"#f" << i + 1 << "\">drawing</a></td></tr>\n";
+            << escapeMarkup(e.row.optimal) << "</td><td>";
+        if (e.drawing.empty())
+            out << "-";
+        else
+            out << "<a href=\"#f" << i + 1 << "\">drawing</a>";
+        out << "</td></tr>\n";
     }
     out << "</tbody>\n</table>\n";
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
+        if (e.drawing.empty()) continue;
         out << "<details><summary>Family " << escapeMarkup(e.family);
         if (solutions) out << ", solution " << e.row.solution;
         out << ": " << e.members << " members, " << e.row.recombinants

@@ -26,7 +26,12 @@ class HtmlReport {
 public:
     explicit HtmlReport(std::string title = "Tavirlen haplotypes");
 
-    void addFamily(const Pedigree& pedigree, const ReportFamily& family, const MarkerMap* map = nullptr);
+    // Draws the family as it is now; returns its entry, whose row the caller
+    // may complete once the family's outcome is known.
+    std::size_t addFamily(const Pedigree& pedigree, const ReportFamily& family, const MarkerMap* map = nullptr);
+    void setRow(std::size_t entry, const ReportFamily& family);
+    // A family that has no drawing (skipped, or without a configuration).
+    void addUndrawn(const std::string& family, int members, const ReportFamily& row);
     std::size_t familyCount() const { return entries_.size(); }
 
     // The whole page; false when the stream failed.
@@ -37,7 +42,7 @@ private:
         std::string family;
         int members = 0;
         ReportFamily row;
-        std::string drawing;
+        std::string drawing; // empty: listed without a drawing
     };
     std::string title_;
     std::vector<Entry> entries_;

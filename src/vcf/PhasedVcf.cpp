@@ -263,4 +263,15 @@ bool writePhasedVcf(const std::string& inputPath, const std::string& outputPath,
     return true;
 }
 
+bool phasedVcfOfTavirlen(const std::string& path)
+{
+    // Any file may stand under the name; htslib need not complain about it.
+    const enum htsLogLevel level = hts_get_log_level();
+    hts_set_log_level(HTS_LOG_OFF);
+    hts::File in(hts_open(path.c_str(), "r"));
+    hts::Header header(in ? bcf_hdr_read(in.get()) : nullptr);
+    hts_set_log_level(level);
+    return header && bcf_hdr_get_hrec(header.get(), BCF_HL_GEN, "tavirlenPhasing", nullptr, nullptr) != nullptr;
+}
+
 } // namespace tavirlen

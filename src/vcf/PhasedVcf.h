@@ -57,6 +57,10 @@ private:
 // sites that were left out pass unchanged. The file appears under its name
 // only once it is complete; on failure nothing is left and `error` holds one
 // line.
+// True when the file is a VCF/BCF this program wrote (its header states the
+// paternal-first convention), so that a later run may replace it.
+bool phasedVcfOfTavirlen(const std::string& path);
+
 bool writePhasedVcf(const std::string& inputPath, const std::string& outputPath, const PhasedVcfCalls& calls,
                     std::string& error);
 

@@ -264,8 +264,8 @@ TEST(SummaryTable, OneRowPerInputFamilyWithItsStatus)
         std::istringstream in(tsv);
         std::string row;
         std::getline(in, row);
-        EXPECT_EQ(row, "family\tmembers\tloci\tstatus\treason\tmode\trecombinants\toptimal\tsolutions_written\t"
-                       "solutions_in_all\tseconds");
+        EXPECT_EQ(row, "family\tmembers\tloci\tstatus\treason\tmode\tmethod\trecombinants\toptimal\t"
+                       "solutions_written\tsolutions_in_all\tseconds");
         while (std::getline(in, row)) {
             std::vector<std::string> fields;
             std::istringstream cells(row);
@@ -293,7 +293,7 @@ TEST(SummaryTable, OneRowPerInputFamilyWithItsStatus)
         std::string res = readFile("fam.res");
         for (const auto& row : rows(readFile("fam.summary.tsv"))) {
             if (row[3] != "phased") continue;
-            EXPECT_NE(res.find("\n" + row[0] + "\t " + row[6] + "\t "), std::string::npos) << mode << row[0];
+            EXPECT_NE(res.find("\n" + row[0] + "\t " + row[7] + "\t "), std::string::npos) << mode << row[0];
         }
     }
     const auto table = rows(readFile("fam.summary.tsv"));

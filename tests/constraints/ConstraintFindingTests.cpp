@@ -274,7 +274,7 @@ TEST(ConstraintFindingMode, FamilyBeyondTheCapGetsOneLineAndItsFirstConfiguratio
     EXPECT_EQ(run.output, line);
     EXPECT_EQ(test::maskTimes(test::readFile("many.res")), "Family\t # of Rec\t Time used(Sec)\n" + line
                   + "9\t 0\t <time>\n9\t 0\t <time>\nTotal Time used(Sec):\t<time>\n\n");
-    EXPECT_NE(test::readFile("many.summary.tsv").find("9\t3\t7\tphased\t\tc\t0\tyes\t2\t262144\t"),
+    EXPECT_NE(test::readFile("many.summary.tsv").find("9\t3\t7\tphased\t\tc\tconstraint finding\t0\tyes\t2\t262144\t"),
               std::string::npos);
 }
 

@@ -210,7 +210,7 @@ TEST(IlpMode, BeyondTheCapOnlyTheFirstSolutionsAreWritten)
     EXPECT_EQ(run.output, noDistances + "Processing pedigree 1\n" + line);
     const std::string expected = header + line + "2\t1\t1\t 0\t <time>\n2\t2\t1\t 0\t <time>\nTotal";
     EXPECT_EQ(maskTimes(readFile("fam.res")).substr(0, expected.size()), expected);
-    EXPECT_NE(readFile("fam.summary.tsv").find("\tphased\t\ti\t0\tyes\t2\t4611686018427387904\t"),
+    EXPECT_NE(readFile("fam.summary.tsv").find("\tphased\t\ti\tinteger programme\t0\tyes\t2\t4611686018427387904\t"),
               std::string::npos);
 }
 
