@@ -3,7 +3,7 @@
 # loads nothing from outside and logs nothing to the console, every member is
 # drawn as a symbol with two bars, and a screenshot of the unfolded drawings
 # is left in OUTDIR for a person to look at.
-# usage: browser_test.sh PAGE_TOOL INPUT OUTDIR   (PAGE_TOOL INPUT COLUMNS OUT.html writes the page)
+# usage: browser_test.sh TAVIRLEN INPUT OUTDIR
 set -u
 tool=$1
 input=$2
@@ -27,7 +27,12 @@ browse() {
 }
 
 page="$out/report.html"
-"$tool" "$input" 7 "$page" || fail "the page was not written"
+rm -f "$page"
+"$tool" -b "$input" --report --seed 1 --quiet --out "$out/report" --force >/dev/null || fail "the page was not written"
+# Every crossover the table lists is marked once (one more mark is the legend's).
+ticks=$(grep -o 'class="xo"' "$page" | wc -l)
+rows=$(($(wc -l <"$out/report.crossovers.tsv") - 1))
+[ "$ticks" -eq $((rows + 1)) ] || fail "$rows crossovers in the table but $((ticks - 1)) marks on the page"
 if grep -Eiq '<script|<link|<img|<iframe|<object|@import|url\(|https?:' "$page"; then
     fail "the page refers to something outside itself"
 fi
