@@ -95,9 +95,12 @@ void writeCrossovers(BatchRun& run, const Pedigree& pedigree, int solution)
                 return static_cast<std::size_t>(locus) < values.size() ? values[static_cast<std::size_t>(locus)]
                                                                         : decltype(values[0]){};
             };
-            run.crossovers << "\t" << at(map.names, c.locusBefore) << "\t" << at(map.names, c.locusAfter) << "\t"
-                           << at(map.centimorgans, c.locusBefore) << "\t" << at(map.centimorgans, c.locusAfter)
-                           << "\t";
+            run.crossovers << "\t" << at(map.names, c.locusBefore) << "\t" << at(map.names, c.locusAfter) << "\t";
+            if (map.hasCentimorgans())
+                run.crossovers << at(map.centimorgans, c.locusBefore) << "\t" << at(map.centimorgans, c.locusAfter);
+            else
+                run.crossovers << "\t";
+            run.crossovers << "\t";
             if (map.hasBasePairs())
                 run.crossovers << at(map.basePairs, c.locusBefore) << "\t" << at(map.basePairs, c.locusAfter);
             else
