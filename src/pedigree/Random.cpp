@@ -5,12 +5,22 @@
 namespace tavirlen {
 
 namespace {
-std::uint32_t generatorState = 1;
+thread_local std::uint32_t generatorState = 1;
 }
 
 void seedRandom(unsigned seed)
 {
     generatorState = seed;
+}
+
+unsigned familySeed(unsigned runSeed, std::size_t familyIndex)
+{
+    // splitmix64 of the pair: neighbouring families get unrelated streams.
+    std::uint64_t z = (static_cast<std::uint64_t>(runSeed) << 32) ^ (static_cast<std::uint64_t>(familyIndex) + 1);
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return static_cast<unsigned>(z ^ (z >> 31));
 }
 
 int rand()

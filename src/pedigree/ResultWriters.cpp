@@ -43,7 +43,7 @@ bool Pedigree::writeDat(std::ostream& dat) const
 
 bool Pedigree::writeRes(std::ostream& res)
 {
-    endClock = processClock();
+    endClock = threadClock();
     res << familyText() << "\t " << recombinantCount << "\t "
         << static_cast<double>(endClock - startClock) * 0.001 << "\n";
     res.flush();

@@ -6,8 +6,15 @@ namespace tavirlen {
 
 RunContext& runContext()
 {
-    static RunContext context;
+    thread_local RunContext context;
     return context;
+}
+
+long threadClock()
+{
+    timespec now {};
+    if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0) return processClock();
+    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 long processClock()

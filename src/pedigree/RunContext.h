@@ -10,9 +10,15 @@ struct RunContext {
     int currentMemberCount = 0;
 };
 
+// One per thread: families are read on one thread, but a family's members
+// are made wherever its Pedigree is built.
 RunContext& runContext();
 
 // Milliseconds of processor time used by the process.
 long processClock();
+
+// Milliseconds of processor time used by the calling thread: a family's own
+// time when families run on several threads.
+long threadClock();
 
 } // namespace tavirlen
