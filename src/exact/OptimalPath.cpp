@@ -1,0 +1,198 @@
+#include "exact/OptimalPath.h"
+
+#include "exact/HypercubeCosts.h"
+#include "exact/PossibleVectors.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cmath>
+#include <cstring>
+
+namespace tavirlen {
+
+namespace {
+
+// The possible vectors of every locus are kept as bits for the way back when
+// they take at most this much; otherwise they are searched again.
+constexpr std::size_t possibleStoreLimit = std::size_t(512) << 20;
+
+int distance(InheritanceVector a, InheritanceVector b)
+{
+    return static_cast<int>(std::bitset<32>(a ^ b).count());
+}
+
+class Programme {
+public:
+    Programme(const Pedigree& pedigree, const InheritanceLayout& layout)
+        : pedigree_(pedigree), layout_(layout), size_(std::size_t(1) << layout.bitCount),
+          loci_(pedigree.locusCount), possible_(size_)
+    {
+        storePossible_ = static_cast<std::size_t>(loci_) * (size_ / 8 + 1) <= possibleStoreLimit;
+    }
+
+    PathSearch run(bool countPaths);
+
+private:
+    // Fills possible_ for the locus; false when no vector is possible.
+    bool findPossible(int locus);
+    // cost := transform(cost) restricted to possible_, relative to its
+    // cheapest entry, which is returned (-1 when nothing is possible).
+    int advance(std::vector<std::uint8_t>& cost, std::uint64_t* count);
+    InheritanceVector predecessor(const std::vector<std::uint8_t>& previous, InheritanceVector x, int target) const;
+
+    const Pedigree& pedigree_;
+    const InheritanceLayout& layout_;
+    const std::size_t size_;
+    const int loci_;
+    std::vector<std::uint8_t> possible_;
+    bool storePossible_ = false;
+    std::vector<std::vector<std::uint64_t>> storedPossible_; // per locus, one bit per vector
+};
+
+bool Programme::findPossible(int locus)
+{
+    const auto l = static_cast<std::size_t>(locus);
+    if (l < storedPossible_.size()) {
+        const std::vector<std::uint64_t>& bits = storedPossible_[l];
+        for (std::size_t v = 0; v < size_; ++v) possible_[v] = (bits[v >> 6] >> (v & 63)) & 1;
+        return true;
+    }
+    std::fill(possible_.begin(), possible_.end(), 0);
+    if (!markPossibleVectors(layout_, planLocus(pedigree_, layout_, locus), possible_.data())) return false;
+    if (storePossible_) {
+        std::vector<std::uint64_t> bits((size_ + 63) / 64, 0);
+        for (std::size_t v = 0; v < size_; ++v) bits[v >> 6] |= std::uint64_t(possible_[v]) << (v & 63);
+        storedPossible_.push_back(std::move(bits));
+    }
+    return true;
+}
+
+int Programme::advance(std::vector<std::uint8_t>& cost, std::uint64_t* count)
+{
+    relaxHypercube(cost.data(), count, layout_.bitCount);
+    std::uint8_t lowest = unreachableCost;
+    for (std::size_t v = 0; v < size_; ++v)
+        if (possible_[v]) lowest = std::min(lowest, cost[v]);
+    if (lowest == unreachableCost) return -1;
+    for (std::size_t v = 0; v < size_; ++v)
+        cost[v] = possible_[v] ? static_cast<std::uint8_t>(cost[v] - lowest) : unreachableCost;
+    if (count)
+        for (std::size_t v = 0; v < size_; ++v)
+            if (!possible_[v]) count[v] = 0;
+    return lowest;
+}
+
+// A vector y at the previous locus with previous[y] + distance(x, y) equal to
+// target: the fewest changed bits first, then the lowest ones.
+InheritanceVector Programme::predecessor(const std::vector<std::uint8_t>& previous, InheritanceVector x,
+                                         int target) const
+{
+    auto fits = [&](InheritanceVector y, int d) { return previous[y] != unreachableCost && previous[y] + d == target; };
+    if (fits(x, 0)) return x;
+    const int bits = layout_.bitCount;
+    for (int i = 0; i < bits; ++i)
+        if (fits(x ^ (InheritanceVector(1) << i), 1)) return x ^ (InheritanceVector(1) << i);
+    for (int j = 1; j < bits; ++j)
+        for (int i = 0; i < j; ++i) {
+            InheritanceVector y = x ^ (InheritanceVector(1) << i) ^ (InheritanceVector(1) << j);
+            if (fits(y, 2)) return y;
+        }
+    InheritanceVector best = x;
+    int bestDistance = bits + 1;
+    for (std::size_t v = 0; v < size_; ++v) {
+        const auto y = static_cast<InheritanceVector>(v);
+        const int d = distance(x, y);
+        if (d < bestDistance && fits(y, d)) {
+            best = y;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+PathSearch Programme::run(bool countPaths)
+{
+    PathSearch search;
+    const int stride = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(loci_)))));
+    std::vector<std::vector<std::uint8_t>> checkpoints;
+    std::vector<long long> base(static_cast<std::size_t>(loci_), 0);
+    std::vector<std::uint8_t> cost(size_, unreachableCost);
+    std::vector<std::uint64_t> count(countPaths ? size_ : 0, 0);
+
+    for (int l = 0; l < loci_; ++l) {
+        bool any = findPossible(l);
+        int lowest = 0;
+        if (any && l == 0) {
+            for (std::size_t v = 0; v < size_; ++v) {
+                const bool start = possible_[v] && !(v & layout_.representativeBits);
+                cost[v] = start ? 0 : unreachableCost;
+                if (countPaths) count[v] = start ? 1 : 0;
+            }
+        } else if (any) {
+            lowest = advance(cost, countPaths ? count.data() : nullptr);
+            any = lowest >= 0;
+        }
+        if (!any) {
+            search.impossibleLocus = l;
+            search.unfittingMember = firstUnfittingMember(layout_, planLocus(pedigree_, layout_, l));
+            return search;
+        }
+        base[static_cast<std::size_t>(l)] = (l == 0 ? 0 : base[static_cast<std::size_t>(l - 1)]) + lowest;
+        if (l % stride == 0) checkpoints.push_back(cost);
+    }
+    if (loci_ == 0) {
+        search.pathCount = countPaths ? 1 : 0;
+        return search;
+    }
+    search.optimum = base.back();
+    if (countPaths) {
+        std::uint64_t total = 0;
+        for (std::size_t v = 0; v < size_; ++v) {
+            if (cost[v] != 0) continue;
+            total += count[v];
+            if (total < count[v]) total = countCeiling;
+        }
+        search.pathCount = total;
+    }
+    count.clear();
+    count.shrink_to_fit();
+
+    // Back from the last locus, one stretch between checkpoints at a time.
+    search.path.assign(static_cast<std::size_t>(loci_), 0);
+    std::vector<std::vector<std::uint8_t>> stretch(static_cast<std::size_t>(stride));
+    int pathCost = 0; // relative cost of the path's vector at the locus above
+    for (int c = static_cast<int>(checkpoints.size()) - 1; c >= 0; --c) {
+        const int first = c * stride;
+        const int last = std::min(first + stride, loci_) - 1;
+        stretch[0] = std::move(checkpoints[static_cast<std::size_t>(c)]);
+        for (int l = first + 1; l <= last; ++l) {
+            std::vector<std::uint8_t>& next = stretch[static_cast<std::size_t>(l - first)];
+            next = stretch[static_cast<std::size_t>(l - first - 1)];
+            findPossible(l);
+            advance(next, nullptr);
+        }
+        for (int l = last; l >= first; --l) {
+            const std::vector<std::uint8_t>& here = stretch[static_cast<std::size_t>(l - first)];
+            InheritanceVector x = 0;
+            if (l == loci_ - 1) {
+                while (here[x] != 0) ++x;
+            } else {
+                const auto above = static_cast<std::size_t>(l + 1);
+                x = predecessor(here, search.path[above],
+                                pathCost + static_cast<int>(base[above] - base[above - 1]));
+            }
+            search.path[static_cast<std::size_t>(l)] = x;
+            pathCost = here[x];
+        }
+    }
+    return search;
+}
+
+} // namespace
+
+PathSearch findOptimalPath(const Pedigree& pedigree, const InheritanceLayout& layout, bool countPaths)
+{
+    return Programme(pedigree, layout).run(countPaths);
+}
+
+} // namespace tavirlen
