@@ -1,6 +1,5 @@
 #include "exact/ExactEngine.h"
 
-#include "exact/HypercubeCosts.h"
 #include "exact/InheritanceLayout.h"
 #include "exact/OptimalPath.h"
 #include "exact/PhaseWriter.h"
@@ -72,7 +71,7 @@ ExactResult solveExactly(Pedigree& pedigree, const ExactLimits& limits)
     result.optimal = true;
     result.recombinants = static_cast<int>(search.optimum);
     result.configurations = search.pathCount;
-    result.tooManyToCount = search.pathCount == countCeiling;
+    result.tooManyToCount = search.tooManyToCount;
     return result;
 }
 

@@ -39,7 +39,8 @@ struct ExactResult {
     // the one with all of a founder's children's bits on its side flipped are
     // one configuration). Paths that differ only where the data cannot tell
     // (the locus of a recombination across a parent's homozygous loci, the
-    // bits of untyped members) are counted separately. 0 when not counted.
+    // bits of untyped members) are counted separately. 0 when not counted;
+    // 2^53 with tooManyToCount when there are at least that many.
     std::uint64_t configurations = 0;
     bool tooManyToCount = false;
     // When inconsistent: the first locus (from 0) without a possible vector,

@@ -11,14 +11,15 @@ namespace tavirlen {
 // 255 even after every bit has added one to it.
 constexpr std::uint8_t unreachableCost = 127;
 
-// Optimal-path counts saturate at this value ("too many to count").
-constexpr std::uint64_t countCeiling = ~std::uint64_t(0);
+// Optimal-path counts are carried as doubles: exact below 2^53, which is
+// where "too many to count" begins.
+constexpr double exactCountLimit = 9007199254740992.0;
 
 // The min-plus transform over the hypercube of `bits` bits, in place:
 //   cost'[t] = min over s of cost[s] + popcount(s ^ t)
 // and, when `count` is given, count'[t] = the sum of count[s] over the s that
-// attain that minimum (saturating). One relaxation per bit; the bits are
-// taken in cache-sized tiles.
-void relaxHypercube(std::uint8_t* cost, std::uint64_t* count, int bits);
+// attain that minimum. One relaxation per bit; the bits are taken in
+// cache-sized tiles, sixteen entries at a time.
+void relaxHypercube(std::uint8_t* cost, double* count, int bits);
 
 } // namespace tavirlen

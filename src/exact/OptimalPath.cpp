@@ -4,6 +4,7 @@
 #include "exact/PossibleVectors.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cmath>
 #include <cstring>
@@ -25,9 +26,14 @@ class Programme {
 public:
     Programme(const Pedigree& pedigree, const InheritanceLayout& layout)
         : pedigree_(pedigree), layout_(layout), size_(std::size_t(1) << layout.bitCount),
-          loci_(pedigree.locusCount), possible_(size_)
+          loci_(pedigree.locusCount), possible_(std::max<std::size_t>(size_, 8))
     {
         storePossible_ = static_cast<std::size_t>(loci_) * (size_ / 8 + 1) <= possibleStoreLimit;
+        for (std::size_t b = 0; b < spread_.size(); ++b) {
+            std::uint8_t bytes[8];
+            for (int k = 0; k < 8; ++k) bytes[k] = (b >> k) & 1;
+            std::memcpy(&spread_[b], bytes, 8);
+        }
     }
 
     PathSearch run(bool countPaths);
@@ -37,7 +43,7 @@ private:
     bool findPossible(int locus);
     // cost := transform(cost) restricted to possible_, relative to its
     // cheapest entry, which is returned (-1 when nothing is possible).
-    int advance(std::vector<std::uint8_t>& cost, std::uint64_t* count);
+    int advance(std::vector<std::uint8_t>& cost, double* count);
     InheritanceVector predecessor(const std::vector<std::uint8_t>& previous, InheritanceVector x, int target) const;
 
     const Pedigree& pedigree_;
@@ -46,39 +52,44 @@ private:
     const int loci_;
     std::vector<std::uint8_t> possible_;
     bool storePossible_ = false;
-    std::vector<std::vector<std::uint64_t>> storedPossible_; // per locus, one bit per vector
+    std::vector<std::vector<std::uint8_t>> storedPossible_; // per locus, one bit per vector
+    std::array<std::uint64_t, 256> spread_;                  // a byte of bits -> eight bytes of 0 and 1
 };
 
 bool Programme::findPossible(int locus)
 {
     const auto l = static_cast<std::size_t>(locus);
     if (l < storedPossible_.size()) {
-        const std::vector<std::uint64_t>& bits = storedPossible_[l];
-        for (std::size_t v = 0; v < size_; ++v) possible_[v] = (bits[v >> 6] >> (v & 63)) & 1;
+        // Eight entries per stored byte.
+        const std::vector<std::uint8_t>& bits = storedPossible_[l];
+        for (std::size_t i = 0; i < bits.size(); ++i) std::memcpy(&possible_[8 * i], &spread_[bits[i]], 8);
         return true;
     }
     std::fill(possible_.begin(), possible_.end(), 0);
     if (!markPossibleVectors(layout_, planLocus(pedigree_, layout_, locus), possible_.data())) return false;
     if (storePossible_) {
-        std::vector<std::uint64_t> bits((size_ + 63) / 64, 0);
-        for (std::size_t v = 0; v < size_; ++v) bits[v >> 6] |= std::uint64_t(possible_[v]) << (v & 63);
+        std::vector<std::uint8_t> bits((size_ + 7) / 8, 0);
+        for (std::size_t v = 0; v < size_; ++v) bits[v >> 3] |= static_cast<std::uint8_t>(possible_[v] << (v & 7));
         storedPossible_.push_back(std::move(bits));
     }
     return true;
 }
 
-int Programme::advance(std::vector<std::uint8_t>& cost, std::uint64_t* count)
+int Programme::advance(std::vector<std::uint8_t>& cost, double* count)
 {
     relaxHypercube(cost.data(), count, layout_.bitCount);
+    // Plain pointers and no branches, so that the loops run on vectors (a
+    // byte store could otherwise alias the vectors' own fields).
+    const std::uint8_t* possible = possible_.data();
+    std::uint8_t* c = cost.data();
+    const std::size_t size = size_;
     std::uint8_t lowest = unreachableCost;
-    for (std::size_t v = 0; v < size_; ++v)
-        if (possible_[v]) lowest = std::min(lowest, cost[v]);
+    for (std::size_t v = 0; v < size; ++v) // an impossible entry reads as 127 or more
+        lowest = std::min(lowest, static_cast<std::uint8_t>(c[v] | ((possible[v] - 1) & unreachableCost)));
     if (lowest == unreachableCost) return -1;
-    for (std::size_t v = 0; v < size_; ++v)
-        cost[v] = possible_[v] ? static_cast<std::uint8_t>(cost[v] - lowest) : unreachableCost;
+    for (std::size_t v = 0; v < size; ++v) c[v] = possible[v] ? static_cast<std::uint8_t>(c[v] - lowest) : unreachableCost;
     if (count)
-        for (std::size_t v = 0; v < size_; ++v)
-            if (!possible_[v]) count[v] = 0;
+        for (std::size_t v = 0; v < size; ++v) count[v] = possible[v] ? count[v] : 0.0;
     return lowest;
 }
 
@@ -117,7 +128,7 @@ PathSearch Programme::run(bool countPaths)
     std::vector<std::vector<std::uint8_t>> checkpoints;
     std::vector<long long> base(static_cast<std::size_t>(loci_), 0);
     std::vector<std::uint8_t> cost(size_, unreachableCost);
-    std::vector<std::uint64_t> count(countPaths ? size_ : 0, 0);
+    std::vector<double> count(countPaths ? size_ : 0, 0.0);
 
     for (int l = 0; l < loci_; ++l) {
         bool any = findPossible(l);
@@ -126,7 +137,7 @@ PathSearch Programme::run(bool countPaths)
             for (std::size_t v = 0; v < size_; ++v) {
                 const bool start = possible_[v] && !(v & layout_.representativeBits);
                 cost[v] = start ? 0 : unreachableCost;
-                if (countPaths) count[v] = start ? 1 : 0;
+                if (countPaths) count[v] = start ? 1.0 : 0.0;
             }
         } else if (any) {
             lowest = advance(cost, countPaths ? count.data() : nullptr);
@@ -146,13 +157,11 @@ PathSearch Programme::run(bool countPaths)
     }
     search.optimum = base.back();
     if (countPaths) {
-        std::uint64_t total = 0;
-        for (std::size_t v = 0; v < size_; ++v) {
-            if (cost[v] != 0) continue;
-            total += count[v];
-            if (total < count[v]) total = countCeiling;
-        }
-        search.pathCount = total;
+        double total = 0.0;
+        for (std::size_t v = 0; v < size_; ++v)
+            if (cost[v] == 0) total += count[v];
+        search.tooManyToCount = !(total < exactCountLimit);
+        search.pathCount = search.tooManyToCount ? std::uint64_t(exactCountLimit) : std::uint64_t(total);
     }
     count.clear();
     count.shrink_to_fit();

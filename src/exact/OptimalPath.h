@@ -15,9 +15,10 @@ struct PathSearch {
     int unfittingMember = 0;
     long long optimum = 0;
     // Optimal paths with the representative bits 0 at the first locus, that
-    // is, optimal paths counted once for every swap of founder haplotypes;
-    // countCeiling when there are too many to count. 0 when not counted.
+    // is, optimal paths counted once for every swap of founder haplotypes.
+    // 0 when not counted; 2^53 ("at least") when there are too many to count.
     std::uint64_t pathCount = 0;
+    bool tooManyToCount = false;
     std::vector<InheritanceVector> path; // one optimal path, a vector per locus
 };
 
