@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -25,7 +26,8 @@ struct Person {
 
 } // namespace
 
-std::string exactFamilyText(int familyId, Shape shape, int children, int loci, int alleles, int missingPercent)
+std::string exactFamilyText(int familyId, Shape shape, int children, int loci, int alleles, int missingPercent,
+                            int errorPercent)
 {
     std::vector<Person> people;
     auto add = [&](int father, int mother, int sex) {
@@ -70,6 +72,8 @@ std::string exactFamilyText(int familyId, Shape shape, int children, int loci, i
                 a = {0, 0};
             else if (draw(500) < missingPercent)
                 a[static_cast<std::size_t>(draw(2))] = draw(3) ? 0 : -1;
+            else if (draw(100) < errorPercent)
+                a[0] = alleles + 1;
             typed = typed || a[0] > 0 || a[1] > 0;
         }
         if (!typed) people[0].alleles[static_cast<std::size_t>(l)] = {1, 1};
@@ -120,25 +124,27 @@ Reference exhaustiveReference(const Pedigree& pedigree)
                 reach[i] = bit[i] < 0 ? std::array<int, 2>{firstGene[i], firstGene[i] + 1}
                                       : std::array<int, 2>{reach[static_cast<std::size_t>(indexOf[members[i]->fatherId])][(v >> bit[i]) & 1],
                                                            reach[static_cast<std::size_t>(indexOf[members[i]->motherId])][(v >> (bit[i] + 1)) & 1]};
-            // Every assignment of candidate alleles to the genes.
+            // Every assignment of candidate alleles to the genes, gene by gene;
+            // a member is checked once both of its genes have values.
+            auto fits = [&](std::size_t i, const std::vector<int>& value) {
+                const GenotypeRecord& g = members[i]->genotypes[static_cast<std::size_t>(l)];
+                int p = value[static_cast<std::size_t>(reach[i][0])], q = value[static_cast<std::size_t>(reach[i][1])];
+                if (g.allele1 > 0 && g.allele2 > 0) return std::minmax(p, q) == std::minmax(g.allele1, g.allele2);
+                return g.allele1 < 1 && g.allele2 < 1 ? true : p == std::max(g.allele1, g.allele2) || q == std::max(g.allele1, g.allele2);
+            };
             std::vector<int> value(static_cast<std::size_t>(genes), 0);
-            std::size_t assignments = 1;
-            for (int g = 0; g < genes; ++g) assignments *= candidates.size();
-            for (std::size_t a = 0; a < assignments && !possible[v]; ++a) {
-                std::size_t rest = a;
-                for (int& x : value) x = candidates[rest % candidates.size()], rest /= candidates.size();
-                bool fits = true;
-                for (std::size_t i = 0; i < members.size() && fits; ++i) {
-                    const GenotypeRecord& g = members[i]->genotypes[static_cast<std::size_t>(l)];
-                    if (reach[i][0] < 0 || (g.allele1 < 1 && g.allele2 < 1)) continue;
-                    int p = value[static_cast<std::size_t>(reach[i][0])], q = value[static_cast<std::size_t>(reach[i][1])];
-                    if (g.allele1 > 0 && g.allele2 > 0)
-                        fits = std::minmax(p, q) == std::minmax(g.allele1, g.allele2);
-                    else
-                        fits = p == std::max(g.allele1, g.allele2) || q == std::max(g.allele1, g.allele2);
+            std::function<bool(int)> assign = [&](int gene) {
+                if (gene == genes) return true;
+                for (int c : candidates) {
+                    value[static_cast<std::size_t>(gene)] = c;
+                    bool ok = true;
+                    for (std::size_t i = 0; i < members.size() && ok; ++i)
+                        if (reach[i][0] >= 0 && std::max(reach[i][0], reach[i][1]) == gene) ok = fits(i, value);
+                    if (ok && assign(gene + 1)) return true;
                 }
-                possible[v] = fits;
-            }
+                return false;
+            };
+            possible[v] = assign(0);
         }
         std::vector<int> next(size, far);
         std::vector<std::uint64_t> ways(size, 0);

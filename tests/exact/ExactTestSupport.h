@@ -15,8 +15,10 @@ enum class Shape { nuclear, threeGenerations, halfSiblings, loop };
 // chance 1/4), written unordered in the 7-column layout; each genotype is then
 // left untyped with chance missingPercent, and half-typed (one allele 0 or
 // -1) with a fifth of that. Every locus keeps at least one typed member.
+// With chance errorPercent a typed allele is replaced by one nobody carries.
 // `children` scales the shape. Draws from the program's generator.
-std::string exactFamilyText(int familyId, Shape shape, int children, int loci, int alleles, int missingPercent);
+std::string exactFamilyText(int familyId, Shape shape, int children, int loci, int alleles, int missingPercent,
+                            int errorPercent = 0);
 
 // By exhaustive search: every inheritance vector at every locus, each tried
 // against every assignment of alleles (those seen at the locus and one more)
