@@ -56,7 +56,7 @@ ExactResult solveExactly(Pedigree& pedigree, const ExactLimits& limits)
         return result;
     }
 
-    PathSearch search = findOptimalPath(pedigree, layout, limits.countConfigurations);
+    PathSearch search = findOptimalPath(pedigree, layout, limits.countConfigurations, limits.keptVectorBytes);
     if (search.impossibleLocus >= 0) {
         result.status = ExactStatus::inconsistent;
         result.locus = search.impossibleLocus;

@@ -2,6 +2,7 @@
 
 #include "pedigree/Pedigree.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,10 @@ struct ExactLimits {
     int maximumBits = 24;        // at most 30: a vector is 32 bits wide
     int maximumNonFounders = 12;
     bool countConfigurations = true;
+    // The possible vectors of every locus are kept (a bit each) for tracing
+    // the path back when they take at most this much; otherwise they are
+    // searched again on the way back.
+    std::size_t keptVectorBytes = std::size_t(512) << 20;
 };
 
 enum class ExactStatus {

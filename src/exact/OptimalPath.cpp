@@ -13,10 +13,6 @@ namespace tavirlen {
 
 namespace {
 
-// The possible vectors of every locus are kept as bits for the way back when
-// they take at most this much; otherwise they are searched again.
-constexpr std::size_t possibleStoreLimit = std::size_t(512) << 20;
-
 int distance(InheritanceVector a, InheritanceVector b)
 {
     return static_cast<int>(std::bitset<32>(a ^ b).count());
@@ -24,11 +20,11 @@ int distance(InheritanceVector a, InheritanceVector b)
 
 class Programme {
 public:
-    Programme(const Pedigree& pedigree, const InheritanceLayout& layout)
+    Programme(const Pedigree& pedigree, const InheritanceLayout& layout, std::size_t keptVectorBytes)
         : pedigree_(pedigree), layout_(layout), size_(std::size_t(1) << layout.bitCount),
           loci_(pedigree.locusCount), possible_(std::max<std::size_t>(size_, 8))
     {
-        storePossible_ = static_cast<std::size_t>(loci_) * (size_ / 8 + 1) <= possibleStoreLimit;
+        storePossible_ = static_cast<std::size_t>(loci_) * (size_ / 8 + 1) <= keptVectorBytes;
         for (std::size_t b = 0; b < spread_.size(); ++b) {
             std::uint8_t bytes[8];
             for (int k = 0; k < 8; ++k) bytes[k] = (b >> k) & 1;
@@ -199,9 +195,10 @@ PathSearch Programme::run(bool countPaths)
 
 } // namespace
 
-PathSearch findOptimalPath(const Pedigree& pedigree, const InheritanceLayout& layout, bool countPaths)
+PathSearch findOptimalPath(const Pedigree& pedigree, const InheritanceLayout& layout, bool countPaths,
+                           std::size_t keptVectorBytes)
 {
-    return Programme(pedigree, layout).run(countPaths);
+    return Programme(pedigree, layout, keptVectorBytes).run(countPaths);
 }
 
 } // namespace tavirlen

@@ -27,7 +27,9 @@ struct PathSearch {
 // are carried as one byte per vector, relative to the locus's cheapest, and
 // moved from locus to locus by the min-plus transform over the hypercube.
 // Only the cost vectors at about sqrt(L) checkpoints are kept; tracing the
-// path back recomputes the loci between two checkpoints at a time.
-PathSearch findOptimalPath(const Pedigree& pedigree, const InheritanceLayout& layout, bool countPaths);
+// path back recomputes the loci between two checkpoints at a time, from the
+// possible vectors kept for every locus when they fit in keptVectorBytes.
+PathSearch findOptimalPath(const Pedigree& pedigree, const InheritanceLayout& layout, bool countPaths,
+                           std::size_t keptVectorBytes);
 
 } // namespace tavirlen
