@@ -117,7 +117,11 @@ int main(int argc, char** argv)
         rusage usage{};
         wait4(child, &status, 0, &usage);
         const double peak = static_cast<double>(usage.ru_maxrss) / (1024.0 * 1024.0); // KiB -> GiB
-        std::printf("%2d bits: peak memory %.3f GiB%s\n", target.bits, peak,
+        // Processor time as well: the machine may be shared, and then the
+        // seconds above include waiting for it.
+        const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+            + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+        std::printf("%2d bits: processor time %.2f s, peak memory %.3f GiB%s\n", target.bits, cpu, peak,
                     target.gibibytes > 0 ? (" (target " + std::to_string(static_cast<int>(target.gibibytes)) + " GiB)").c_str() : "");
     }
     return 0;

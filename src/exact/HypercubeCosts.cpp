@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace tavirlen {
@@ -126,8 +126,95 @@ inline void relaxRuns(std::uint8_t* a, std::uint8_t* b, double* na, double* nb, 
     }
 }
 
+// The same with counts on processors with 256-bit integer instructions:
+// each byte mask becomes double masks four entries at a time, in one step.
+template <int quarter>
+__attribute__((target("avx2"))) inline __m256d quarterMask(__m128i bytes)
+{
+    return _mm256_castsi256_pd(_mm256_cvtepi8_epi64(_mm_srli_si128(bytes, 4 * quarter)));
+}
+
+template <int quarter>
+__attribute__((target("avx2"))) inline void relaxQuarter(const __m128i masks[4], double* na, double* nb)
+{
+    const __m256d countA = _mm256_loadu_pd(na + 4 * quarter), countB = _mm256_loadu_pd(nb + 4 * quarter);
+    _mm256_storeu_pd(na + 4 * quarter, _mm256_add_pd(_mm256_and_pd(quarterMask<quarter>(masks[0]), countA),
+                                                     _mm256_and_pd(quarterMask<quarter>(masks[1]), countB)));
+    _mm256_storeu_pd(nb + 4 * quarter, _mm256_add_pd(_mm256_and_pd(quarterMask<quarter>(masks[2]), countB),
+                                                     _mm256_and_pd(quarterMask<quarter>(masks[3]), countA)));
+}
+
+__attribute__((target("avx2"))) void relaxRunsWide(std::uint8_t* a, std::uint8_t* b, double* na, double* nb,
+                                                   std::size_t length)
+{
+    const __m128i one = _mm_set1_epi8(1);
+    for (std::size_t k = 0; k < length; k += 16) {
+        const __m128i ca = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k));
+        const __m128i cb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
+        const __m128i viaA = _mm_adds_epu8(ca, one), viaB = _mm_adds_epu8(cb, one);
+        // Keep A's own, take B's into A, keep B's own, take A's into B.
+        const __m128i masks[4] = {lessEqual(ca, viaB), lessEqual(viaB, ca), lessEqual(cb, viaA), lessEqual(viaA, cb)};
+        relaxQuarter<0>(masks, na + k, nb + k);
+        relaxQuarter<1>(masks, na + k, nb + k);
+        relaxQuarter<2>(masks, na + k, nb + k);
+        relaxQuarter<3>(masks, na + k, nb + k);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(a + k), _mm_min_epu8(ca, viaB));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(b + k), _mm_min_epu8(cb, viaA));
+    }
+}
+
+// One of bits 0 to 3 for a group of 16 entries whose counts stay in four
+// registers.
+template <int half>
+__attribute__((target("avx2"))) inline void relaxGroupBitWide(__m128i& v, __m256d n[4])
+{
+    const __m128i viaPartner = _mm_adds_epu8(partnerOf<half>(v), _mm_set1_epi8(1));
+    const __m128i own = lessEqual(v, viaPartner), fromPartner = lessEqual(viaPartner, v);
+    __m256d partner[4];
+    for (int q = 0; q < 4; ++q)
+        partner[q] = half == 1 ? _mm256_permute_pd(n[q], 0x5)
+            : half == 2        ? _mm256_permute2f128_pd(n[q], n[q], 1)
+                               : n[q ^ (half / 4)];
+    const __m256d ownMask[4] = {quarterMask<0>(own), quarterMask<1>(own), quarterMask<2>(own), quarterMask<3>(own)};
+    const __m256d fromMask[4] = {quarterMask<0>(fromPartner), quarterMask<1>(fromPartner), quarterMask<2>(fromPartner),
+                                 quarterMask<3>(fromPartner)};
+    for (int q = 0; q < 4; ++q)
+        n[q] = _mm256_add_pd(_mm256_and_pd(ownMask[q], n[q]), _mm256_and_pd(fromMask[q], partner[q]));
+    v = _mm_min_epu8(v, viaPartner);
+}
+
+__attribute__((target("avx2"))) void relaxGroupWide(std::uint8_t* cost, double* count)
+{
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cost));
+    __m256d n[4];
+    for (int q = 0; q < 4; ++q) n[q] = _mm256_loadu_pd(count + 4 * q);
+    relaxGroupBitWide<1>(v, n);
+    relaxGroupBitWide<2>(v, n);
+    relaxGroupBitWide<4>(v, n);
+    relaxGroupBitWide<8>(v, n);
+    for (int q = 0; q < 4; ++q) _mm256_storeu_pd(count + 4 * q, n[q]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cost), v);
+}
+
+bool wideCounts()
+{
+    static const bool wide = [] {
+        __builtin_cpu_init(); // may run before the library's own detection
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return wide;
+}
+
+inline void relaxRunsBest(std::uint8_t* a, std::uint8_t* b, double* na, double* nb, std::size_t length, bool wide)
+{
+    if (na && wide)
+        relaxRunsWide(a, b, na, nb, length);
+    else
+        relaxRuns(a, b, na, nb, length);
+}
+
 // Bits 0 .. bits-1 of a tile of 2^bits entries.
-void relaxTile(std::uint8_t* cost, double* count, int bits)
+void relaxTile(std::uint8_t* cost, double* count, int bits, bool wide)
 {
     const std::size_t size = std::size_t(1) << bits;
     if (bits < 4) {
@@ -136,6 +223,10 @@ void relaxTile(std::uint8_t* cost, double* count, int bits)
     }
     for (std::size_t g = 0; g < size; g += 16) {
         double* n = count ? count + g : nullptr;
+        if (n && wide) {
+            relaxGroupWide(cost + g, n);
+            continue;
+        }
         relaxInGroup<1>(cost + g, n);
         relaxInGroup<2>(cost + g, n);
         relaxInGroup<4>(cost + g, n);
@@ -144,19 +235,24 @@ void relaxTile(std::uint8_t* cost, double* count, int bits)
     for (int bit = 4; bit < bits; ++bit) {
         const std::size_t half = std::size_t(1) << bit;
         for (std::size_t block = 0; block < size; block += 2 * half)
-            relaxRuns(cost + block, cost + block + half, count ? count + block : nullptr,
-                          count ? count + block + half : nullptr, half);
+            relaxRunsBest(cost + block, cost + block + half, count ? count + block : nullptr,
+                          count ? count + block + half : nullptr, half, wide);
     }
 }
 
 #else
 
-void relaxTile(std::uint8_t* cost, double* count, int bits)
+bool wideCounts()
+{
+    return false;
+}
+
+void relaxTile(std::uint8_t* cost, double* count, int bits, bool)
 {
     relaxTileByPairs(cost, count, bits);
 }
 
-inline void relaxRuns(std::uint8_t* a, std::uint8_t* b, double* na, double* nb, std::size_t length)
+inline void relaxRunsBest(std::uint8_t* a, std::uint8_t* b, double* na, double* nb, std::size_t length, bool)
 {
     for (std::size_t k = 0; k < length; ++k) relaxPair(a[k], b[k], na ? na + k : nullptr, nb ? nb + k : nullptr);
 }
@@ -165,14 +261,15 @@ inline void relaxRuns(std::uint8_t* a, std::uint8_t* b, double* na, double* nb, 
 
 } // namespace
 
-void relaxHypercube(std::uint8_t* cost, double* count, int bits)
+void relaxHypercube(std::uint8_t* cost, double* count, int bits, bool baseline)
 {
+    const bool wide = !baseline && wideCounts();
     const std::size_t size = std::size_t(1) << bits;
     const int scale = count ? 0 : 3;
     const int low = std::min(bits, tileBits + scale);
     const std::size_t tile = std::size_t(1) << low;
     for (std::size_t start = 0; start < size; start += tile)
-        relaxTile(cost + start, count ? count + start : nullptr, low);
+        relaxTile(cost + start, count ? count + start : nullptr, low, wide);
     for (int first = low; first < bits; first += groupBits) {
         const int last = std::min(first + groupBits, bits) - 1;
         const std::size_t stride = std::size_t(1) << first, span = std::size_t(1) << (last + 1);
@@ -184,8 +281,8 @@ void relaxHypercube(std::uint8_t* cost, double* count, int bits)
                     for (std::size_t run = 0; run < span; run += stride) {
                         if (run & half) continue;
                         const std::size_t i = block + run + offset;
-                        relaxRuns(cost + i, cost + i + half, count ? count + i : nullptr,
-                                      count ? count + i + half : nullptr, chunk);
+                        relaxRunsBest(cost + i, cost + i + half, count ? count + i : nullptr,
+                                      count ? count + i + half : nullptr, chunk, wide);
                     }
                 }
     }

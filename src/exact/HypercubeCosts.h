@@ -19,7 +19,9 @@ constexpr double exactCountLimit = 9007199254740992.0;
 //   cost'[t] = min over s of cost[s] + popcount(s ^ t)
 // and, when `count` is given, count'[t] = the sum of count[s] over the s that
 // attain that minimum. One relaxation per bit; the bits are taken in
-// cache-sized tiles, sixteen entries at a time.
-void relaxHypercube(std::uint8_t* cost, double* count, int bits);
+// cache-sized tiles, sixteen entries at a time. Counts use 256-bit
+// instructions where the processor has them, unless `baseline` asks for the
+// instructions every 64-bit processor has (the tests check both).
+void relaxHypercube(std::uint8_t* cost, double* count, int bits, bool baseline = false);
 
 } // namespace tavirlen

@@ -35,12 +35,16 @@ TEST(HypercubeCosts, EqualsOnePlainRelaxationPerBit)
                 expectedCost[i] = static_cast<std::uint8_t>(std::min(a, b + 1));
                 expectedCost[j] = static_cast<std::uint8_t>(std::min(b, a + 1));
             }
-        std::vector<std::uint8_t> costOnly = cost;
+        std::vector<std::uint8_t> costOnly = cost, baselineCost = cost;
+        std::vector<double> baselineCount = count;
         relaxHypercube(cost.data(), count.data(), bits);
+        relaxHypercube(baselineCost.data(), baselineCount.data(), bits, true);
         relaxHypercube(costOnly.data(), nullptr, bits);
         EXPECT_EQ(cost, expectedCost) << bits;
+        EXPECT_EQ(baselineCost, expectedCost) << bits;
         EXPECT_EQ(costOnly, expectedCost) << bits;
         EXPECT_EQ(count, expectedCount) << bits;
+        EXPECT_EQ(baselineCount, expectedCount) << bits;
     }
 }
 
