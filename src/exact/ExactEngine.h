@@ -16,6 +16,11 @@ namespace tavirlen {
 // genotype; a missing allele (any value below 1) matches anything, and a
 // half-typed genotype asks for its typed allele on one of the two sides.
 // Moving from one locus to the next costs the number of bits that change.
+//
+// Work grows with bits x 2^bits per locus. Memory: a byte per vector for
+// about 2 sqrt(L) cost vectors (checkpoints and the stretch between two),
+// eight bytes per vector for the counts, and a bit per vector and locus for
+// the possible vectors kept for the way back (see keptVectorBytes).
 
 struct ExactLimits {
     int maximumBits = 24;        // at most 30: a vector is 32 bits wide
