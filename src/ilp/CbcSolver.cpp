@@ -56,7 +56,7 @@ SolverOutcome settleEmptyModel(const OsiSolverInterface& solver, std::FILE* log)
     return outcome;
 }
 
-SolverOutcome solve(const std::string& modelFileName, std::FILE* log)
+SolverOutcome solve(const std::string& modelFileName, std::FILE* log, double timeLimitSeconds)
 {
     CoinMessageHandler handler(log);
     handler.setLogLevel(1);
@@ -86,6 +86,10 @@ SolverOutcome solve(const std::string& modelFileName, std::FILE* log)
     model.setLogLevel(1);
     model.setMaximumSolutions(999999);
     model.setMaximumNodes(9999999);
+    if (timeLimitSeconds > 0.0) {
+        model.setUseElapsedTime(true);
+        model.setMaximumSeconds(timeLimitSeconds);
+    }
     CglProbing probing;
     probing.setUsingObjective(1);
     probing.setMaxPass(3);
@@ -105,24 +109,28 @@ SolverOutcome solve(const std::string& modelFileName, std::FILE* log)
         return outcome;
     }
     const double* best = model.bestSolution();
-    if (!model.isProvenOptimal() || !best) return failure("the solver stopped before proving a solution optimal");
+    const bool stoppedByTime = timeLimitSeconds > 0.0 && model.isSecondsLimitReached();
+    if (!best || (!model.isProvenOptimal() && !stoppedByTime))
+        return failure(stoppedByTime ? "the solver found no solution within the time limit"
+                                     : "the solver stopped before proving a solution optimal");
 
     std::vector<std::pair<std::string, double>> columns;
     for (int j = 0; j < lp.getNumCols(); ++j) columns.push_back({lp.getColName(j), best[j]});
     writeSolutionListing(log, columns);
-    outcome.status = SolverStatus::optimal;
+    outcome.status = model.isProvenOptimal() ? SolverStatus::optimal : SolverStatus::feasible;
     outcome.objectiveValue = model.getObjValue();
     return outcome;
 }
 
 } // namespace
 
-SolverOutcome solveModelFile(const std::string& modelFileName, const std::string& logFileName)
+SolverOutcome solveModelFile(const std::string& modelFileName, const std::string& logFileName,
+                             double timeLimitSeconds)
 {
     LogFile log(logFileName);
     if (!log.file) return failure("the solver log " + logFileName + " cannot be written");
     try {
-        SolverOutcome outcome = solve(modelFileName, log.file);
+        SolverOutcome outcome = solve(modelFileName, log.file, timeLimitSeconds);
         if (std::ferror(log.file)) return failure("the solver log " + logFileName + " could not be written");
         return outcome;
     } catch (const CoinError& error) {

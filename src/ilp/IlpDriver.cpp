@@ -242,17 +242,15 @@ void readMarkerDistances(DatasetSummary& summary, std::istream& file)
     }
 }
 
-IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
-                             const IlpSettings& settings, IlpSolutionCount* count)
+IlpResult solveIlp(IlpModel& model, const IlpSettings& settings, std::string& message, bool* proven)
 {
     const std::string& modelFileName = settings.modelFileName;
     const std::string& logFileName = settings.logFileName;
     IlpResult result = IlpResult::solved;
-    IlpModel model(pedigree);
     buildModel(model);
     if (!reduceModel(model)) {
-        reportFamily(pedigree, res, "the integer programme is inconsistent (no haplotype configuration "
-                                    "fits the genotypes); no solution written");
+        message = "the integer programme is inconsistent (no haplotype configuration fits the genotypes); no "
+                  "solution written";
         result = IlpResult::inconsistent;
     } else if (std::FILE* file = std::fopen(modelFileName.c_str(), "w")) {
         writeMps(model, file);
@@ -261,32 +259,47 @@ IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream
         emptyFile(logFileName);
         SolverOutcome outcome;
         if (written)
-            outcome = solveModelFile(modelFileName, logFileName);
+            outcome = solveModelFile(modelFileName, logFileName, settings.timeLimitSeconds);
         else
             outcome.problem = "the model file " + modelFileName + " could not be written";
-        if (outcome.status == SolverStatus::optimal && !readSolverLog(model, logFileName)) {
+        const bool solution = outcome.status == SolverStatus::optimal || outcome.status == SolverStatus::feasible;
+        if (solution && !readSolverLog(model, logFileName)) {
             outcome.status = SolverStatus::failed;
             outcome.problem = "the solver log " + logFileName + " holds no solution";
         }
         if (outcome.status == SolverStatus::infeasible) {
-            reportFamily(pedigree, res, "the solver found no feasible haplotype configuration; no solution written");
+            message = "the solver found no feasible haplotype configuration; no solution written";
             result = IlpResult::infeasible;
         } else if (outcome.status == SolverStatus::failed) {
-            reportFamily(pedigree, res, outcome.problem + "; no solution written");
+            message = outcome.problem + "; no solution written";
             result = IlpResult::solverFailed;
         } else {
+            if (proven) *proven = outcome.status == SolverStatus::optimal;
             settleObjective(model);
             settleMergedClasses(model);
             applyHaplotypes(model);
-            IlpSolutionCount written = writeIlpSolutions(model, dat, res, out, settings.maxSolutions);
-            if (count) *count = written;
         }
     } else {
-        reportFamily(pedigree, res, "the model file " + modelFileName + " cannot be created; no solution written");
+        message = "the model file " + modelFileName + " cannot be created; no solution written";
         result = IlpResult::solverFailed;
     }
     emptyFile(logFileName);
     emptyFile(modelFileName);
+    return result;
+}
+
+IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
+                             const IlpSettings& settings, IlpSolutionCount* count)
+{
+    IlpModel model(pedigree);
+    std::string message;
+    IlpResult result = solveIlp(model, settings, message, nullptr);
+    if (result != IlpResult::solved) {
+        reportFamily(pedigree, res, message);
+        return result;
+    }
+    IlpSolutionCount written = writeIlpSolutions(model, dat, res, out, settings.maxSolutions);
+    if (count) *count = written;
     return result;
 }
 
@@ -379,6 +392,18 @@ void applyHaplotypes(IlpModel& model)
     }
 }
 
+void applyIlpSolution(IlpModel& model, long long solution)
+{
+    std::vector<std::vector<int>> alleles = allelesByRank(*model.pedigree);
+    for (std::size_t j = 0; j < model.undeterminedClasses.size(); ++j) {
+        int bit = j < 63 ? static_cast<int>((solution >> j) & 1) : 0;
+        const MergedClass& merged = model.undeterminedClasses[j];
+        for (int v : merged.firstSet) applyValue(model, alleles, v, bit);
+        for (int v : merged.secondSet) applyValue(model, alleles, v, 1 - bit);
+    }
+    countRecombinants(*model.pedigree);
+}
+
 IlpSolutionCount writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostream& res, std::FILE* out,
                                    long long maxSolutions)
 {
@@ -396,15 +421,8 @@ IlpSolutionCount writeIlpSolutions(IlpModel& model, std::ostream& dat, std::ostr
         std::cout << line << "\n";
         res << line << "\n";
     }
-    std::vector<std::vector<int>> alleles = allelesByRank(pedigree);
     for (long long s = 0; s < solutions; ++s) {
-        for (std::size_t j = 0; j < classes; ++j) {
-            int bit = j < 63 ? static_cast<int>((s >> j) & 1) : 0;
-            const MergedClass& merged = model.undeterminedClasses[j];
-            for (int v : merged.firstSet) applyValue(model, alleles, v, bit);
-            for (int v : merged.secondSet) applyValue(model, alleles, v, 1 - bit);
-        }
-        countRecombinants(pedigree);
+        applyIlpSolution(model, s);
         pedigree.writeDat(dat);
         res << solutions << "\t" << s + 1 << "\t";
         pedigree.writeRes(res);

@@ -35,6 +35,7 @@ struct IlpSettings {
     std::string modelFileName;
     std::string logFileName;
     long long maxSolutions = defaultMaxIlpSolutions;
+    double timeLimitSeconds = 0.0; // 0: until proven optimal
 };
 
 // How many solutions a family has and how many were written.
@@ -42,6 +43,17 @@ struct IlpSolutionCount {
     long long written = 0;
     std::string inAll; // a number, or 2^N when it is too large to print
 };
+
+// The programme of one prepared pedigree: model, reduction, the model file,
+// the solver and its listing. On success the model's fixed values hold the
+// solution, applied to the records but for the undetermined classes;
+// `proven` says whether the solver proved it optimal (it may not within a
+// time limit). Otherwise `message` says why there is none.
+IlpResult solveIlp(IlpModel& model, const IlpSettings& settings, std::string& message, bool* proven);
+
+// Gives the undetermined classes the bits of solution number `solution`
+// (the first is 0) and counts the recombinants.
+void applyIlpSolution(IlpModel& model, long long solution);
 
 // One prepared pedigree through the integer programme: model, reduction, the
 // model file, the solver, the log, the mapping back and one .dat block, .res
