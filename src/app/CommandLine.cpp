@@ -5,6 +5,7 @@
 #include "ilp/IlpDriver.h"
 #include "locusdp/LocusDP.h"
 #include "memberdp/MemberDP.h"
+#include "modes/BestAvailable.h"
 #include "modes/ErrorScreening.h"
 #include "modes/Export.h"
 #include "modes/Simulation.h"
@@ -57,6 +58,8 @@ struct ModeEntry {
 const char* const phasingFiles = "PREFIX.dat .res .out .summary.tsv .crossovers.tsv";
 
 const ModeEntry modeTable[] = {
+    {'a', "best available: exact where possible, and says per family what it guarantees (7 header columns)",
+     phasingFiles, true, false, true, true, [](const RunOptions& o) { return runBatch(bestAvailableMode(), o); }},
     {'b', "block extension, the main algorithm (7 header columns)", phasingFiles, true,
      false, true, true, [](const RunOptions& o) { return runBatch(blockExtensionMode(7), o); }},
     {'t', "block extension on files with 6 header columns", phasingFiles, true,
@@ -92,7 +95,7 @@ void printHelp()
     std::cout << "\nOptions:\n"
                  "  --help              this text\n"
                  "  --version           the version\n"
-                 "  --seed N            seed of the random generator (modes b, t, d, s); without it the\n"
+                 "  --seed N            seed of the random generator (modes a, b, t, d, s); without it the\n"
                  "                      clock gives the seed and the run prints \"seed N\" on standard error\n"
                  "  --out PREFIX        name every result file PREFIX plus its ending\n"
                  "  --max-solutions N   configurations written per family (modes c, m, i; default 65536\n"
@@ -104,10 +107,11 @@ void printHelp()
                  "                      not the mode's own (b: 7, t: 6, n: 5; at least 5)\n"
                  "  --report            also write PREFIX.html: every family drawn with its haplotypes\n"
                  "  --ped FILE          the input is a VCF/BCF (plain or bgzipped) and FILE its PED/FAM\n"
-                 "                      pedigree (modes b, c, l, m, i)\n"
+                 "                      pedigree (modes a, b, c, l, m, i)\n"
                  "  --region CHR        the chromosome to read when the VCF holds several\n"
                  "  --vcf-out FILE      write the phased calls to FILE (.vcf, .vcf.gz or .bcf)\n"
                  "  --fill              write filled-in missing calls to --vcf-out too\n"
+                 "  --time-limit S      seconds the solver may take per family in mode a (default 60)\n"
                  "  --force             replace result files that this program did not write\n"
                  "  --quiet             no progress or summary lines on standard error\n"
                  "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
@@ -151,6 +155,7 @@ int runCommandLine(int argc, const char* const* argv)
     int columns = 0;
     CLI::Option* columnsOption = app.add_option("--columns", columns)->check(CLI::Range(5, 1000));
     app.add_option("--map", options.mapFile);
+    CLI::Option* timeOption = app.add_option("--time-limit", options.timeLimitSeconds)->check(CLI::PositiveNumber);
     app.add_flag("--report", options.report);
     app.add_option("--ped", options.pedFile);
     app.add_option("--region", options.region);
@@ -193,10 +198,11 @@ int runCommandLine(int argc, const char* const* argv)
     if (*columnsOption && !mode->readsPedigreeFile)
         return usageError(shortUsageEnd, "--columns applies to the pedigree modes (b, t, c, l, m, i, n) only");
     if (*columnsOption) options.headerColumns = columns;
+    if (*timeOption && letter != 'a') return usageError(shortUsageEnd, "--time-limit applies to mode a only");
     if (options.report && !mode->phases)
         return usageError(shortUsageEnd, "--report applies to the phasing modes only");
     if (!options.pedFile.empty() && (!mode->phases || letter == 't'))
-        return usageError(shortUsageEnd, "--ped applies to modes b, c, l, m and i only");
+        return usageError(shortUsageEnd, "--ped applies to modes a, b, c, l, m and i only");
     if (options.pedFile.empty() && (!options.region.empty() || !options.vcfOut.empty()))
         return usageError(shortUsageEnd, "--region and --vcf-out need a VCF input with --ped");
     if (options.fill && options.vcfOut.empty()) return usageError(shortUsageEnd, "--fill needs --vcf-out");

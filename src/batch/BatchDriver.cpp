@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 namespace tavirlen {
@@ -247,6 +248,18 @@ bool writeRunOutputs(BatchRun& run)
 }
 
 } // namespace
+
+bool createWorkFolder(BatchRun& run)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavirlen-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        std::cerr << "Cannot create a working folder in " << std::filesystem::temp_directory_path() << std::endl;
+        run.status = 1;
+        return false;
+    }
+    run.workFolder = pattern;
+    return true;
+}
 
 void familyFinished(BatchRun& run, std::size_t inputIndex)
 {

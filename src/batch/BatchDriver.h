@@ -86,6 +86,10 @@ struct BatchMode {
     bool defersFamilies = false;
 };
 
+// Makes the run's private folder for working files (removed with the run);
+// false, with a message and status 1, when it cannot be made.
+bool createWorkFolder(BatchRun& run);
+
 // Everything that follows a family's outcome once its row is final: the
 // report's row. Called by the driver after each step, or by a mode that
 // defers its families.

@@ -28,6 +28,8 @@ struct RunOptions {
     bool fill = false;
     // PREFIX.html, the families drawn with their haplotypes.
     bool report = false;
+    // Seconds the solver may take per family in mode a.
+    double timeLimitSeconds = 60.0;
     bool force = false;
     bool quiet = false;
 

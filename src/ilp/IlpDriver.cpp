@@ -73,14 +73,7 @@ bool ilpStartRun(BatchRun& run)
 {
     // The model and the solver listing of each family are working files: in
     // a folder of this run's own, two runs in one folder cannot mix them up.
-    std::string pattern = (std::filesystem::temp_directory_path() / "tavirlen-ilp-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        std::cerr << "Cannot create a working folder for the solver in " << std::filesystem::temp_directory_path()
-                  << std::endl;
-        run.status = 1;
-        return false;
-    }
-    run.workFolder = pattern;
+    if (!createWorkFolder(run)) return false;
     run.res << "Solution#\tSolution\tFamilyID\tRec#\tTime(Sec)\n";
     if (run.markers.empty())
         readMarkerDistances(*run.summary);
@@ -92,20 +85,6 @@ bool ilpStartRun(BatchRun& run)
 void ilpAnnounceFamily(BatchRun&, const Pedigree& pedigree)
 {
     std::cout << "Processing pedigree " << pedigree.familyText() << "\n";
-}
-
-bool missingAllAllelesAtSomeLocus(const Pedigree& pedigree)
-{
-    std::size_t loci = pedigree.members.empty() ? 0 : pedigree.members.begin()->second.genotypes.size();
-    for (std::size_t l = 0; l < loci; ++l) {
-        bool allMissing = true;
-        for (const auto& [id, m] : pedigree.members) {
-            const GenotypeRecord& g = m.genotypes[l];
-            if (g.allele1 >= 1 || g.allele2 >= 1) allMissing = false;
-        }
-        if (allMissing) return true;
-    }
-    return false;
 }
 
 FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
@@ -178,6 +157,20 @@ void ilpFinishRun(BatchRun& run)
 }
 
 } // namespace
+
+bool missingAllAllelesAtSomeLocus(const Pedigree& pedigree)
+{
+    std::size_t loci = pedigree.members.empty() ? 0 : pedigree.members.begin()->second.genotypes.size();
+    for (std::size_t l = 0; l < loci; ++l) {
+        bool allMissing = true;
+        for (const auto& [id, m] : pedigree.members) {
+            const GenotypeRecord& g = m.genotypes[l];
+            if (g.allele1 >= 1 || g.allele2 >= 1) allMissing = false;
+        }
+        if (allMissing) return true;
+    }
+    return false;
+}
 
 BatchMode ilpMode()
 {

@@ -62,6 +62,10 @@ void applyIlpSolution(IlpModel& model, long long solution);
 IlpResult solvePedigreeByIlp(Pedigree& pedigree, std::ostream& dat, std::ostream& res, std::FILE* out,
                              const IlpSettings& settings, IlpSolutionCount* count = nullptr);
 
+// True when nobody in the family is typed at some locus; the programme is
+// not built for such a family.
+bool missingAllAllelesAtSomeLocus(const Pedigree& pedigree);
+
 // Objective variables the log left open take their cheaper value.
 void settleObjective(IlpModel& model);
 
