@@ -75,7 +75,6 @@ bool holdsOwnResult(const std::string& path)
     static const char* const headers[] = {
         "Family\t # of Rec\t Time used(Sec)",
         "Solution#\tSolution\tFamilyID\tRec#\tTime(Sec)",
-        "family\tmembers\tloci\tstatus\treason\tmode\tmethod\trecombinants\toptimal\tsolutions_written\tsolutions_in_all\tseconds",
         "(I5,2X,A8)",
         "Marker interval recombFrac:",
     };
@@ -85,6 +84,7 @@ bool holdsOwnResult(const std::string& path)
         return true;
     if (hasPrefix(first, "Family ") && first.find(" Individual ") != std::string::npos) return true;
     if (hasPrefix(first, "family\tsolution\tchild\tparent\tside\tlocus_before\tlocus_after")) return true;
+    if (hasPrefix(first, "family\tmembers\tloci\tstatus\treason\tmode\t")) return true;
     if (first == "<!DOCTYPE html>" && second == "<!-- written by tavirlen -->") return true;
     return datLayout(first, second) || outLayout(first);
 }
