@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <sstream>
 
 namespace tavirlen {
@@ -106,55 +105,12 @@ TEST(InputFiles, TheRealFileWithTextIdsPhasesAndKeepsItsIds)
     EXPECT_NE(readFile("genos.out").find("\nMac10\tMac10_23\tMM1662-002\tMac10_22\t1\t"), std::string::npos);
 }
 
-// Random small families, with missing alleles, for the crossover check.
-std::string randomFamilies(unsigned seed, int families)
-{
-    std::mt19937 random(seed);
-    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    std::ostringstream text;
-    for (int f = 1; f <= families; ++f) {
-        const int loci = 3 + pick(5);
-        const int alleles = 2 + pick(2);
-        std::map<int, std::vector<int>> genotypes; // id -> two alleles per locus
-        std::map<int, std::pair<int, int>> parents;
-        auto founder = [&](int id) {
-            for (int l = 0; l < 2 * loci; ++l) genotypes[id].push_back(1 + pick(alleles));
-            parents[id] = {0, 0};
-        };
-        auto child = [&](int id, int father, int mother) {
-            int sides[2] = {pick(2), pick(2)};
-            for (int l = 0; l < loci; ++l) {
-                for (int s = 0; s < 2; ++s) {
-                    if (pick(6) == 0) sides[s] = 1 - sides[s];
-                    genotypes[id].push_back(genotypes[s == 0 ? father : mother][static_cast<std::size_t>(2 * l + sides[s])]);
-                }
-            }
-            parents[id] = {father, mother};
-        };
-        founder(1);
-        founder(2);
-        const int children = 1 + pick(4);
-        for (int c = 0; c < children; ++c) child(3 + c, 1, 2);
-        if (pick(2) == 1) {
-            founder(20);
-            child(21, 3, 20);
-        }
-        for (const auto& [id, g] : genotypes) {
-            text << f << " " << id << " " << parents[id].first << " " << parents[id].second << " "
-                 << (id == 1 || id == 3 ? 1 : 2) << " 0 0";
-            for (int a : g) text << " " << (pick(12) == 0 ? 0 : a);
-            text << "\n";
-        }
-    }
-    return text.str();
-}
-
 // For every family and configuration, the crossover rows are the count on
 // its .res line, in every phasing mode.
 TEST(CrossoverTable, RowsEqualTheRecombinantCountsOfEveryMode)
 {
     test::TempDir dir;
-    writeFile("fam.txt", randomFamilies(11, 25));
+    writeFile("fam.txt", test::randomFamilies(11, 25));
     writeFile("fam6.txt", "");
     {
         std::istringstream in(readFile("fam.txt"));

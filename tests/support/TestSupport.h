@@ -46,6 +46,12 @@ private:
     std::string previous_;
 };
 
+// Small random families in the seven-column layout: two founders with one
+// to four children, sometimes a grandchild by a married-in founder; two or
+// three alleles, a switch of source now and then, about one allele in twelve
+// missing.
+std::string randomFamilies(unsigned seed, int families);
+
 // Folder of the shared fixtures (tests/data).
 std::string testDataPath(const std::string& relative);
 
