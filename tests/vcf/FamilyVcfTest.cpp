@@ -9,7 +9,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
+#include <array>
 #include <map>
+#include <random>
 #include <sstream>
 
 namespace tavirlen {
@@ -209,6 +212,102 @@ TEST(FamilyVcf, WrongInputStopsTheRunWithOneLine)
     for (const char* out : {"out.vcf", "missing/out.vcf", "out.txt"})
         EXPECT_FALSE(writePhasedVcf("fam.vcf", out, calls, error)) << out;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
+}
+
+// A three-generation family over 10,000 sites with 5% of the calls missing,
+// phased through the command line: bcftools reads the output, every phased
+// child carries its father's allele first and its mother's second, the
+// crossover table has the .res count, and the same data as a numeric
+// pedigree file phases the same.
+TEST(FamilyVcfRun, TenThousandSitesPhaseExactlyAndAsTheSameDataInAPedFile)
+{
+    REQUIRE_TOOLS();
+    test::TempDir dir;
+    const int sites = 10000;
+    const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9"};
+    const int father[] = {0, 0, 0, 0, 1, 3, 5, 5, 5};
+    const int mother[] = {0, 0, 0, 0, 2, 4, 6, 6, 6};
+    std::mt19937 random(7);
+    std::vector<std::array<int, 2>> haplotype(9, {0, 0}); // which parental haplotype each member carries
+    std::vector<std::vector<std::array<int, 2>>> calls(9, std::vector<std::array<int, 2>>(sites));
+    std::string vcf = "##fileformat=VCFv4.2\n##contig=<ID=7>\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"\">\n"
+                      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    for (const char* n : names) vcf += std::string("\t") + n;
+    vcf += "\n";
+    std::string ped;
+    for (int s = 0; s < sites; ++s) {
+        vcf += "7\t" + std::to_string(1000 + 10 * s) + "\trs" + std::to_string(s) + "\tA\tG\t.\t.\t.\tGT";
+        for (int m = 0; m < 9; ++m) {
+            for (int side = 0; side < 2; ++side) {
+                if (father[m] == 0) {
+                    calls[m][s][side] = static_cast<int>(random() % 2);
+                    continue;
+                }
+                if (random() % 2000 == 0) haplotype[m][side] ^= 1;
+                const int parent = side == 0 ? father[m] - 1 : mother[m] - 1;
+                calls[m][s][side] = calls[parent][s][haplotype[m][side]];
+            }
+            const bool missing = random() % 20 == 0;
+            vcf += missing ? "\t./." : "\t" + std::to_string(calls[m][s][0]) + "/" + std::to_string(calls[m][s][1]);
+        }
+        vcf += "\n";
+    }
+    for (int m = 0; m < 9; ++m) ped += "1 " + std::string(names[m]) + " " + std::to_string(father[m]) + " "
+        + std::to_string(mother[m]) + " " + (m % 2 == 0 ? "1" : "2") + "\n";
+    test::writeFile("fam.vcf", vcf);
+    test::writeFile("fam.ped", ped);
+    ASSERT_EQ(std::system("bgzip -f fam.vcf"), 0);
+
+    test::RunResult run = test::runTavirlen({"-a", "fam.vcf.gz", "--ped", "fam.ped", "--vcf-out", "phased.vcf.gz",
+                                             "--out", "v", "--quiet", "--seed", "1"});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(shell("bcftools view -H phased.vcf.gz | wc -l"), std::to_string(sites) + "\n");
+    Calls written = query("phased.vcf.gz", "%GT");
+    int checked = 0;
+    for (int s = 0; s < sites; ++s) {
+        for (int m = 4; m < 9; ++m) {
+            const std::string call = written[static_cast<std::size_t>(s)][names[m]];
+            if (call[1] != '|') continue;
+            for (int side = 0; side < 2; ++side) {
+                const std::string parent = written[static_cast<std::size_t>(s)][names[(side ? mother[m] : father[m]) - 1]];
+                if (parent.find('.') == std::string::npos)
+                    EXPECT_NE(parent.find(call[2 * side]), std::string::npos) << names[m] << " at site " << s;
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 4 * sites);
+    std::istringstream res(test::readFile("v.res"));
+    std::string header, family;
+    int recombinants = -1;
+    res.ignore(1000, '\n');
+    res >> family >> recombinants;
+    const std::string crossovers = test::readFile("v.crossovers.tsv");
+    EXPECT_EQ(std::count(crossovers.begin(), crossovers.end(), '\n') - 1, recombinants);
+    EXPECT_NE(test::readFile("v.summary.tsv").find("\tphased\t\ta\texact\t"), std::string::npos);
+
+    // The same genotypes as a seven-column numeric pedigree file.
+    std::string numeric;
+    Calls input = query("fam.vcf.gz", "%GT");
+    for (int m = 0; m < 9; ++m) {
+        numeric += "1 " + std::string(names[m]) + " " + std::to_string(father[m]) + " " + std::to_string(mother[m])
+            + " " + (m % 2 == 0 ? "1" : "2") + " 0 0";
+        for (int s = 0; s < sites; ++s) {
+            const std::string gt = input[static_cast<std::size_t>(s)][names[m]];
+            numeric += gt[0] == '.' ? " 0 0" : " " + std::to_string(gt[0] - '0' + 1) + " " + std::to_string(gt[2] - '0' + 1);
+        }
+        numeric += "\n";
+    }
+    test::writeFile("fam.txt", numeric);
+    ASSERT_EQ(test::runTavirlen({"-a", "fam.txt", "--out", "n", "--quiet", "--seed", "1"}).status, 0);
+    EXPECT_EQ(test::readFile("n.out"), test::readFile("v.out"));
+
+    // Wrong input: one line, exit 1, nothing written.
+    test::writeFile("bad.ped", "1 1 3 2 1\n1 2 0 0 2\n1 3 1 2 1\n");
+    run = test::runTavirlen({"-a", "fam.vcf.gz", "--ped", "bad.ped", "--out", "bad", "--quiet", "--seed", "1"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_FALSE(test::fileExists("bad.res") || test::fileExists("bad.summary.tsv"));
 }
 
 } // namespace
