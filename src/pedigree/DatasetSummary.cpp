@@ -7,9 +7,30 @@ namespace tavirlen {
 
 Pedigree& DatasetSummary::addPedigree(std::unique_ptr<Pedigree> owned)
 {
+    countPedigree(*owned);
+    return keep(std::move(owned));
+}
+
+Pedigree& DatasetSummary::keep(std::unique_ptr<Pedigree> owned)
+{
     Pedigree& p = *owned;
-    bool first = pedigrees.empty();
+    // The entry counted last with this id is this family's.
+    auto [first, last] = families.equal_range(p.familyId);
+    for (auto entry = last; entry != first;) {
+        --entry;
+        if (!entry->second.kept) {
+            entry->second.kept = &p;
+            break;
+        }
+    }
     pedigrees.emplace(p.familyId, std::move(owned));
+    return p;
+}
+
+void DatasetSummary::countPedigree(Pedigree& p)
+{
+    bool first = families.empty();
+    families.emplace(p.familyId, FamilyEntry{p.familyText(), 1.0f, nullptr});
     p.datasetSummary = this;
     individualCount += p.memberCount;
     missingAlleleCount += p.missingAlleleCount;
@@ -48,23 +69,25 @@ Pedigree& DatasetSummary::addPedigree(std::unique_ptr<Pedigree> owned)
         }
         --freeLocusCount;
     }
-    return p;
 }
 
 void DatasetSummary::countFounderHaplotypes()
 {
-    for (const auto& [familyId, p] : pedigrees) {
-        for (const auto& [id, m] : p->members) {
-            if (!m.isFounder()) continue;
-            std::string first;
-            std::string second;
-            for (const GenotypeRecord& g : m.genotypes) {
-                first += std::to_string(g.allele1);
-                second += std::to_string(g.allele2);
-            }
-            ++haplotypeCounts[first];
-            ++haplotypeCounts[second];
+    for (const auto& [familyId, p] : pedigrees) countFounderHaplotypes(*p);
+}
+
+void DatasetSummary::countFounderHaplotypes(const Pedigree& p)
+{
+    for (const auto& [id, m] : p.members) {
+        if (!m.isFounder()) continue;
+        std::string first;
+        std::string second;
+        for (const GenotypeRecord& g : m.genotypes) {
+            first += std::to_string(g.allele1);
+            second += std::to_string(g.allele2);
         }
+        ++haplotypeCounts[first];
+        ++haplotypeCounts[second];
     }
 }
 
@@ -81,7 +104,11 @@ void DatasetSummary::computeLikelihoods()
         log10Theta.push_back(std::log10(static_cast<double>(theta)));
         log10OneMinusTheta.push_back(std::log10(1.0 - static_cast<double>(theta)));
     }
-    for (auto& [familyId, p] : pedigrees) p->log10Likelihood = static_cast<float>(log10Likelihood(*p));
+    for (auto& [familyId, entry] : families) {
+        if (!entry.kept) continue;
+        entry.kept->log10Likelihood = static_cast<float>(log10Likelihood(*entry.kept));
+        entry.log10Likelihood = entry.kept->log10Likelihood;
+    }
 }
 
 double DatasetSummary::log10Likelihood(Pedigree& p)
@@ -121,7 +148,7 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
     res << "Missing rate: "
         << missingAlleleCount * 0.5 / (static_cast<double>(locusCount) * individualCount) << "\n\n";
     res << "PedigreeID\tLog10(likelihood)\n";
-    for (const auto& [familyId, p] : pedigrees) res << p->familyText() << "\t" << p->log10Likelihood << "\n";
+    for (const auto& [familyId, entry] : families) res << entry.name << "\t" << entry.log10Likelihood << "\n";
     res << "\nHaplotype\tFrequency\n";
     for (const auto& [text, count] : haplotypeCounts)
         res << text << "\t" << count / (2.0 * founderCount) << "\n";

@@ -10,11 +10,21 @@
 
 namespace tavirlen {
 
-// What the run learns across families. Owns every pedigree added to it and
-// visits them in ascending family id; two pedigrees with one family id (the
-// same id in two separate runs of lines) are both kept, in the order added.
+// What the run learns across families. A family is counted when it is
+// prepared; a run that streams its families records each one when it is done
+// and lets it go, a run that needs every family at the end (likelihoods,
+// solving after reading) keeps it. Families are visited in ascending family
+// id; two with one family id (the same id in two separate runs of lines) in
+// the order counted.
 class DatasetSummary {
 public:
+    // One line of the likelihood report per family counted.
+    struct FamilyEntry {
+        std::string name;
+        float log10Likelihood = 1.0f;
+        Pedigree* kept = nullptr;
+    };
+    std::multimap<long long, FamilyEntry> families;
     std::multimap<long long, std::unique_ptr<Pedigree>> pedigrees;
     int individualCount = 0;
     int founderCount = 0;
@@ -30,9 +40,16 @@ public:
     std::vector<double> log10Theta;
     std::vector<double> log10OneMinusTheta;
 
-    // Takes ownership of a prepared pedigree and adds it to the counts.
+    // Adds a prepared pedigree to the counts (and its line to the likelihood
+    // report) without keeping it.
+    void countPedigree(Pedigree& pedigree);
+    // Counts a prepared pedigree and keeps it to the end of the run.
     Pedigree& addPedigree(std::unique_ptr<Pedigree> pedigree);
+    // Keeps a pedigree counted before, once it is done.
+    Pedigree& keep(std::unique_ptr<Pedigree> pedigree);
+    // The founder haplotypes of every kept pedigree, or of one finished one.
     void countFounderHaplotypes();
+    void countFounderHaplotypes(const Pedigree& pedigree);
     void computeLikelihoods();
     bool writeStatistics(std::ostream& res) const;
     bool writeLocusStatistics(std::ostream& res) const;
