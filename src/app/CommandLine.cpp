@@ -112,6 +112,8 @@ void printHelp()
                  "  --vcf-out FILE      write the phased calls to FILE (.vcf, .vcf.gz or .bcf)\n"
                  "  --fill              write filled-in missing calls to --vcf-out too\n"
                  "  --time-limit S      seconds the solver may take per family in mode a (default 60)\n"
+                 "  --threads N         families worked on side by side (default: one per core); the\n"
+                 "                      results are the same for any N\n"
                  "  --force             replace result files that this program did not write\n"
                  "  --quiet             no progress or summary lines on standard error\n"
                  "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
@@ -156,6 +158,7 @@ int runCommandLine(int argc, const char* const* argv)
     CLI::Option* columnsOption = app.add_option("--columns", columns)->check(CLI::Range(5, 1000));
     app.add_option("--map", options.mapFile);
     CLI::Option* timeOption = app.add_option("--time-limit", options.timeLimitSeconds)->check(CLI::PositiveNumber);
+    app.add_option("--threads", options.threads)->check(CLI::Range(1, 1024));
     app.add_flag("--report", options.report);
     app.add_option("--ped", options.pedFile);
     app.add_option("--region", options.region);

@@ -1,44 +1,52 @@
 #include "batch/BatchDriver.h"
 
+#include "batch/OutputRouting.h"
 #include "batch/RunFeedback.h"
 #include "pedigree/Crossovers.h"
 #include "pedigree/FamilyCheck.h"
 #include "pedigree/PedigreeReader.h"
+#include "pedigree/Random.h"
 #include "pedigree/RunContext.h"
+#include "report/PedigreeSvg.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace tavirlen {
 
-void writeTotalTime(BatchRun& run)
+FamilyRun::FamilyRun(const BatchRun& run, std::size_t index)
+    : options(run.options), markers(run.markers), summary(run.summary.get()), workFolder(run.workFolder),
+      inputIndex(index)
 {
-    run.res << "Total Time used(Sec):\t" << static_cast<double>(processClock() - run.startClock) * 0.001
-            << "\n\n";
+    out = ::open_memstream(&outBuffer_, &outSize_);
 }
 
-void writeFamilyResults(BatchRun& run, Pedigree& pedigree)
+FamilyRun::~FamilyRun()
 {
-    pedigree.writeDat(run.dat);
-    pedigree.writeRes(run.res);
-    pedigree.writeOut(run.out);
-    FamilyRow& row = run.row(pedigree);
-    row.recombinants = pedigree.recombinantCount;
-    ++row.solutionsWritten;
+    if (out) std::fclose(out);
+    std::free(outBuffer_);
 }
 
-void markFamily(FamilyRow& row, FamilyStatus status, const std::string& reason, const std::string& kind)
+std::string FamilyRun::outText()
 {
-    row.status = status;
-    row.reason = reason;
-    row.reasonKind = kind;
-    row.recombinants.reset();
-    row.optimal = "";
+    if (!out) return std::string();
+    std::fflush(out);
+    return std::string(outBuffer_, outSize_);
+}
+
+BatchRun::BatchRun(const RunOptions& runOptions)
+    : options(runOptions), inputName(runOptions.inputName), files(runOptions)
+{
 }
 
 BatchRun::~BatchRun()
@@ -56,7 +64,47 @@ OutputFile* BatchRun::openResultFile(const std::string& name, bool append)
     return file;
 }
 
+void writeTotalTime(BatchRun& run)
+{
+    run.res << "Total Time used(Sec):\t" << static_cast<double>(processClock() - run.startClock) * 0.001
+            << "\n\n";
+}
+
+void writeFamilyResults(FamilyRun& run, Pedigree& pedigree)
+{
+    pedigree.writeDat(run.dat);
+    pedigree.writeRes(run.res);
+    pedigree.writeOut(run.out);
+    run.row.recombinants = pedigree.recombinantCount;
+    ++run.row.solutionsWritten;
+}
+
+void markFamily(FamilyRow& row, FamilyStatus status, const std::string& reason, const std::string& kind)
+{
+    row.status = status;
+    row.reason = reason;
+    row.reasonKind = kind;
+    row.recombinants.reset();
+    row.optimal = "";
+}
+
+bool createWorkFolder(BatchRun& run)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavirlen-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        std::cerr << "Cannot create a working folder in " << std::filesystem::temp_directory_path() << std::endl;
+        run.status = 1;
+        return false;
+    }
+    run.workFolder = pattern;
+    return true;
+}
+
 namespace {
+
+// Drawings per family in the report, for the modes that write several
+// configurations of one family.
+constexpr int maxDrawingsPerFamily = 10;
 
 bool openCommonFiles(BatchRun& run, const BatchMode& mode)
 {
@@ -75,6 +123,7 @@ bool openCommonFiles(BatchRun& run, const BatchMode& mode)
         run.res.rdbuf(files[1]->stream().rdbuf());
         run.out = files[2]->file();
         run.crossovers.rdbuf(files[3]->stream().rdbuf());
+        run.datSinks = {&run.dat};
         run.crossovers << "family\tsolution\tchild\tparent\tside\tlocus_before\tlocus_after";
         if (!run.markers.empty()) run.crossovers << "\tmarker_before\tmarker_after\tcm_before\tcm_after\tbp_before\tbp_after";
         run.crossovers << "\n";
@@ -84,7 +133,7 @@ bool openCommonFiles(BatchRun& run, const BatchMode& mode)
 
 // One row per change of source in the configuration just written; loci are
 // numbered from 1 in file order, as the lines of a map file.
-void writeCrossovers(BatchRun& run, const Pedigree& pedigree, int solution)
+void writeCrossovers(FamilyRun& run, const Pedigree& pedigree, int solution)
 {
     const MarkerMap& map = run.markers;
     for (const Crossover& c : findCrossovers(pedigree)) {
@@ -111,30 +160,27 @@ void writeCrossovers(BatchRun& run, const Pedigree& pedigree, int solution)
     }
 }
 
-// Drawings per family in the report, for the modes that write several
-// configurations of one family.
-constexpr int maxDrawingsPerFamily = 10;
+// What the run writes beside the three result files for each configuration
+// of a family, whichever mode writes it: crossovers, drawings, VCF calls.
+void attachWriters(const BatchRun& run, FamilyRun& family, Pedigree& pedigree)
+{
+    const bool crossovers = run.crossovers.rdbuf() != nullptr;
+    const bool report = run.report != nullptr;
+    const bool vcf = run.vcfCalls != nullptr;
+    pedigree.configurationWritten = [&family, crossovers, report, vcf, solution = 0](const Pedigree& written) mutable {
+        ++solution;
+        if (crossovers) writeCrossovers(family, written, solution);
+        if (report && solution <= maxDrawingsPerFamily)
+            family.drawings.emplace_back(solution, drawPedigreeSvg(written, family.markers.empty() ? nullptr
+                                                                                                   : &family.markers));
+        if (vcf && solution == 1) family.vcfConfiguration = std::make_unique<Pedigree>(written);
+    };
+}
 
 ReportFamily reportRow(const FamilyRow& row, int solution)
 {
     return ReportFamily{statusName(row.status), row.method, static_cast<int>(row.recombinants.value_or(0)),
                         row.optimal, solution};
-}
-
-// What the run writes beside the three result files for each configuration
-// of a family, whichever mode writes it: crossovers, drawings, VCF calls.
-void attachWriters(BatchRun& run, Pedigree& pedigree)
-{
-    pedigree.configurationWritten = [&run, solution = 0](const Pedigree& written) mutable {
-        ++solution;
-        if (run.crossovers.rdbuf()) writeCrossovers(run, written, solution);
-        if (run.report && solution <= maxDrawingsPerFamily) {
-            const FamilyRow& row = run.table.at(written.inputIndex);
-            run.drawings[written.inputIndex].push_back(
-                run.report->addFamily(written, reportRow(row, solution), run.markers.empty() ? nullptr : &run.markers));
-        }
-        if (run.vcfCalls && solution == 1) run.vcfCalls->addPedigree(written);
-    };
 }
 
 // A family whose lines are not together in the file is read as separate
@@ -180,12 +226,6 @@ FamilyRow newRow(const BatchRun& run, const BatchMode& mode, const Pedigree& ped
     row.mode = std::string(1, run.options.mode);
     row.method = mode.method;
     return row;
-}
-
-// A family that never reaches its step is still listed in the report.
-void listUndrawn(BatchRun& run, const FamilyRow& row)
-{
-    if (run.report) run.report->addUndrawn(row.familyId, row.members, reportRow(row, 0));
 }
 
 // The input of a VCF run: the VCF's samples matched to the PED's members.
@@ -247,32 +287,234 @@ bool writeRunOutputs(BatchRun& run)
     return true;
 }
 
-} // namespace
+// The families of a run in flight: each is worked on by one of the run's
+// threads (or at once, with one thread), and their results are written in
+// input order as soon as every family before them is written too.
+class FamilyQueue {
+public:
+    using Work = std::function<void(FamilyRun&)>;
 
-bool createWorkFolder(BatchRun& run)
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "tavirlen-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        std::cerr << "Cannot create a working folder in " << std::filesystem::temp_directory_path() << std::endl;
-        run.status = 1;
-        return false;
+    FamilyQueue(BatchRun& run, const BatchMode& mode, RunFeedback& feedback)
+        : run_(run), mode_(mode), feedback_(feedback)
+    {
+        // With one thread the families are worked on where they are read.
+        const int workers = run.threads > 1 ? run.threads : 0;
+        for (int t = 0; t < workers; ++t) workers_.emplace_back([this] { serve(); });
     }
-    run.workFolder = pattern;
-    return true;
+
+    ~FamilyQueue()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& worker : workers_) worker.join();
+    }
+
+    // A family that needs no more work: written in its turn.
+    void add(std::unique_ptr<FamilyRun> family) { submit(std::move(family), nullptr); }
+
+    void submit(std::unique_ptr<FamilyRun> family, Work work)
+    {
+        FamilyRun& added = *family;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            inFlight_.push_back(std::move(family));
+        }
+        if (!work) {
+            added.done = true;
+        } else if (workers_.empty()) {
+            work(added);
+            added.done = true;
+        } else {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                waiting_.push_back({&added, std::move(work)});
+            }
+            wake_.notify_one();
+        }
+    }
+
+    // Writes every finished family at the front; with `all`, waits for every
+    // one; otherwise waits only while too many are in flight. False when a
+    // result file could not be written (the run must end).
+    bool drain(bool all)
+    {
+        const std::size_t limit = 4 * static_cast<std::size_t>(run_.threads) + 4;
+        for (;;) {
+            std::unique_ptr<FamilyRun> front;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (inFlight_.empty()) return true;
+                if (!inFlight_.front()->done) {
+                    if (!all && inFlight_.size() < limit) return true;
+                    finished_.wait(lock, [this] { return inFlight_.front()->done.load(); });
+                }
+                front = std::move(inFlight_.front());
+                inFlight_.pop_front();
+            }
+            if (!write(*front)) return false;
+        }
+    }
+
+    bool stopped() const { return stopped_; }
+    const std::string& stoppedAt() const { return stoppedAt_; }
+
+private:
+    void serve()
+    {
+        for (;;) {
+            std::pair<FamilyRun*, Work> next;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return closing_ || !waiting_.empty(); });
+                if (waiting_.empty()) return;
+                next = std::move(waiting_.front());
+                waiting_.pop_front();
+            }
+            next.second(*next.first);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                next.first->done = true;
+            }
+            finished_.notify_all();
+        }
+    }
+
+    // One family's results, in its turn.
+    bool write(FamilyRun& family)
+    {
+        if (stopped_) {
+            markFamily(family.row, FamilyStatus::skipped, "not processed: the run stopped at family " + stoppedAt_,
+                       "not processed");
+            family.drawings.clear();
+            family.vcfConfiguration.reset();
+        } else {
+            std::cout << family.messages << std::flush;
+            std::cerr << family.errors << std::flush;
+            const std::string dat = family.dat.str();
+            for (std::ostream* sink : run_.datSinks) *sink << dat;
+            run_.res << family.res.str();
+            const std::string out = family.outText();
+            if (run_.out) std::fwrite(out.data(), 1, out.size(), run_.out);
+            if (run_.crossovers.rdbuf()) run_.crossovers << family.crossovers.str();
+        }
+        if (family.inputIndex < run_.table.size())
+            run_.table.at(family.inputIndex) = family.row;
+        else
+            run_.table.add(family.row);
+        if (run_.report && !family.deferred) listInReport(family);
+        if (run_.vcfCalls && family.vcfConfiguration) run_.vcfCalls->addPedigree(*family.vcfConfiguration);
+        if (family.pedigree) {
+            family.pedigree->configurationWritten = nullptr;
+            if (family.keep && run_.summary)
+                run_.summary->keep(std::move(family.pedigree));
+            else if (mode_.countsFounderHaplotypes && run_.summary && family.pedigree->datasetSummary)
+                run_.summary->countFounderHaplotypes(*family.pedigree);
+        }
+        if (!stopped_ && family.outcome == FamilyOutcome::endRun) {
+            stopped_ = true;
+            stoppedAt_ = family.row.familyId;
+            if (family.status != 0) run_.status = family.status;
+        }
+        feedback_.familyDone(static_cast<long long>(family.inputIndex + 1), bytesRead);
+        if (OutputFile* failed = run_.files.failed()) {
+            std::cerr << failed->failure() << std::endl;
+            return false;
+        }
+        return true;
+    }
+
+    void listInReport(FamilyRun& family)
+    {
+        if (family.drawings.empty()) {
+            run_.report->addUndrawn(family.row.familyId, family.row.members, reportRow(family.row, 0));
+            return;
+        }
+        const bool several = family.drawings.size() > 1;
+        for (auto& [solution, drawing] : family.drawings)
+            run_.report->addDrawing(family.row.familyId, family.row.members,
+                                    reportRow(family.row, several ? solution : 0), std::move(drawing));
+    }
+
+public:
+    std::uintmax_t bytesRead = 0;
+
+private:
+    BatchRun& run_;
+    const BatchMode& mode_;
+    RunFeedback& feedback_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
+    std::deque<std::unique_ptr<FamilyRun>> inFlight_;
+    std::deque<std::pair<FamilyRun*, Work>> waiting_;
+    std::vector<std::thread> workers_;
+    bool closing_ = false;
+    bool stopped_ = false;
+    std::string stoppedAt_;
+};
+
+// The step of a family on whichever thread takes it: its own random stream
+// and clock, its output kept with the family.
+FamilyQueue::Work familyWork(const BatchRun& run, FamilyOutcome (*step)(FamilyRun&))
+{
+    const unsigned seed = run.runSeed;
+    return [seed, step](FamilyRun& family) {
+        seedRandom(familySeed(seed, family.inputIndex));
+        OutputRouting::route(&family.messages, &family.errors);
+        if (family.pedigree) family.pedigree->startClock = threadClock();
+        auto started = std::chrono::steady_clock::now();
+        family.outcome = step(family);
+        family.row.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        OutputRouting::route(nullptr, nullptr);
+    };
 }
 
-void familyFinished(BatchRun& run, std::size_t inputIndex)
+// A step on another thread reads the founder allele counts as they were
+// when this family was counted, not as later families change them.
+void snapshotCounts(const BatchRun& run, FamilyRun& family)
 {
-    auto drawn = run.drawings.find(inputIndex);
-    if (drawn == run.drawings.end()) {
-        if (run.report) listUndrawn(run, run.table.at(inputIndex));
-        return;
+    if (run.threads < 2 || !family.pedigree || !run.summary) return;
+    if (family.pedigree->datasetSummary != run.summary.get()) return;
+    family.snapshot = std::make_unique<DatasetSummary>();
+    family.snapshot->alleleCounts = run.summary->alleleCounts;
+    family.snapshot->founderCount = run.summary->founderCount;
+    family.pedigree->datasetSummary = family.snapshot.get();
+}
+
+int defaultThreads()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+} // namespace
+
+void BatchRun::processKept(const std::vector<Pedigree*>& pedigrees, void (*step)(FamilyRun&, Pedigree&))
+{
+    RunFeedback feedback(true, 0);
+    BatchMode none;
+    FamilyQueue queue(*this, none, feedback);
+    const unsigned seed = runSeed;
+    for (Pedigree* pedigree : pedigrees) {
+        auto family = std::make_unique<FamilyRun>(*this, pedigree->inputIndex);
+        family->row = table.at(pedigree->inputIndex);
+        attachWriters(*this, *family, *pedigree);
+        queue.submit(std::move(family), [seed, step, pedigree](FamilyRun& run) {
+            seedRandom(familySeed(seed, run.inputIndex));
+            OutputRouting::route(&run.messages, &run.errors);
+            pedigree->startClock = threadClock();
+            auto started = std::chrono::steady_clock::now();
+            step(run, *pedigree);
+            run.row.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            OutputRouting::route(nullptr, nullptr);
+            pedigree->configurationWritten = nullptr;
+        });
+        if (!queue.drain(false)) break;
     }
-    const FamilyRow& row = run.table.at(inputIndex);
-    const bool several = drawn->second.size() > 1;
-    for (std::size_t k = 0; k < drawn->second.size(); ++k)
-        run.report->setRow(drawn->second[k], reportRow(row, several ? static_cast<int>(k + 1) : 0));
-    run.drawings.erase(drawn);
+    queue.drain(true);
 }
 
 int runBatch(const BatchMode& mode, const std::string& inputName)
@@ -287,6 +529,10 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
 {
     BatchRun run(options);
     run.startClock = processClock();
+    // Without a seed of the run's own, the families' streams follow from the
+    // generator as it stands.
+    run.runSeed = options.seed ? *options.seed : (static_cast<unsigned>(rand()) << 15) ^ static_cast<unsigned>(rand());
+    run.threads = options.threads > 0 ? options.threads : defaultThreads();
     if (auto problem = inputProblem(run.inputName)) {
         std::cerr << *problem << std::endl;
         return 1;
@@ -322,70 +568,84 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         run.res << "Family\t # of Rec\t Time used(Sec)\n";
     }
 
-    bool stopped = false;
+    OutputRouting routing;
     long long fittingMap = 0;
+    bool stopping = false; // a family's ordered part ended the run
     std::string stoppedAt;
-    while (std::unique_ptr<Pedigree> pedigree = reader->next()) {
-        pedigree->inputIndex = run.table.size();
-        FamilyRow& row = run.table.add(newRow(run, mode, *pedigree));
-        if (stopped) {
-            markFamily(row, FamilyStatus::skipped, "not processed: the run stopped at family " + stoppedAt,
-                       "not processed");
-            listUndrawn(run, row);
-            continue;
-        }
-        if (mode.announceFamily) mode.announceFamily(run, *pedigree);
-        pedigree->memberCount = static_cast<int>(pedigree->members.size());
-        runContext().currentMemberCount = pedigree->memberCount;
-        bool small = pedigree->memberCount < mode.minimumMembers;
-        std::optional<std::string> reason;
-        if (mode.checksFamilies || !pedigree->readProblem.empty()) reason = checkFamily(*pedigree);
-        // A family with malformed lines is reported even when it is small:
-        // text ids can collapse a whole family into one member.
-        if (reason && (mode.checksFamilies && (!small || !pedigree->readProblem.empty()))) {
-            std::cout << "Skipping family " << pedigree->familyText() << ": " << *reason << std::endl;
-            markFamily(row, FamilyStatus::skipped, *reason,
-                       pedigree->readProblem.empty() ? "unsound pedigree" : "unreadable line");
-            listUndrawn(run, row);
-            continue;
-        }
-        if (small) {
-            markFamily(row, FamilyStatus::skipped,
-                       "fewer than " + std::to_string(mode.minimumMembers) + " members",
-                       "fewer than " + std::to_string(mode.minimumMembers) + " members");
-            listUndrawn(run, row);
-            continue;
-        }
-        if (!run.markers.empty()) {
-            if (static_cast<std::size_t>(pedigree->locusCount) != run.markers.size()) {
-                const std::string why = "the map has " + std::to_string(run.markers.size())
-                    + " markers but the family has " + std::to_string(pedigree->locusCount) + " loci";
-                std::cout << "Skipping family " << pedigree->familyText() << ": " << why << std::endl;
-                markFamily(row, FamilyStatus::skipped, why, "not matching the map");
-                listUndrawn(run, row);
+    {
+        FamilyQueue queue(run, mode, feedback);
+        std::size_t index = 0;
+        while (std::unique_ptr<Pedigree> pedigree = reader->next()) {
+            pedigree->inputIndex = index;
+            auto family = std::make_unique<FamilyRun>(run, index++);
+            family->row = newRow(run, mode, *pedigree);
+            FamilyRow& row = family->row;
+            queue.bytesRead = static_cast<std::uintmax_t>(std::max<std::streamoff>(0, input.tellg()));
+            // What the run says of this family is printed in its turn.
+            OutputRouting::route(&family->messages, &family->errors);
+            auto skip = [&](const std::string& reason, const std::string& kind) {
+                markFamily(row, FamilyStatus::skipped, reason, kind);
+                OutputRouting::route(nullptr, nullptr);
+                queue.add(std::move(family));
+            };
+            if (stopping) {
+                skip("not processed: the run stopped at family " + stoppedAt, "not processed");
                 continue;
             }
-            ++fittingMap;
+            if (mode.announceFamily) mode.announceFamily(run, *pedigree);
+            pedigree->memberCount = static_cast<int>(pedigree->members.size());
+            runContext().currentMemberCount = pedigree->memberCount;
+            const bool small = pedigree->memberCount < mode.minimumMembers;
+            std::optional<std::string> reason;
+            if (mode.checksFamilies || !pedigree->readProblem.empty()) reason = checkFamily(*pedigree);
+            // A family with malformed lines is reported even when it is small:
+            // text ids can collapse a whole family into one member.
+            if (reason && (mode.checksFamilies && (!small || !pedigree->readProblem.empty()))) {
+                std::cout << "Skipping family " << pedigree->familyText() << ": " << *reason << std::endl;
+                skip(*reason, pedigree->readProblem.empty() ? "unsound pedigree" : "unreadable line");
+                continue;
+            }
+            if (small) {
+                const std::string why = "fewer than " + std::to_string(mode.minimumMembers) + " members";
+                skip(why, why);
+                continue;
+            }
+            if (!run.markers.empty()) {
+                if (static_cast<std::size_t>(pedigree->locusCount) != run.markers.size()) {
+                    const std::string why = "the map has " + std::to_string(run.markers.size())
+                        + " markers but the family has " + std::to_string(pedigree->locusCount) + " loci";
+                    std::cout << "Skipping family " << pedigree->familyText() << ": " << why << std::endl;
+                    skip(why, "not matching the map");
+                    continue;
+                }
+                ++fittingMap;
+            }
+            family->pedigree = std::move(pedigree);
+            attachWriters(run, *family, *family->pedigree);
+            const Prepared prepared = mode.prepareFamily ? mode.prepareFamily(run, *family) : Prepared::process;
+            OutputRouting::route(nullptr, nullptr);
+            if (prepared == Prepared::stop) {
+                stopping = true;
+                stoppedAt = family->row.familyId;
+                run.status = family->status != 0 ? family->status : run.status;
+            }
+            if (prepared != Prepared::process || !mode.endOfFamily) {
+                queue.add(std::move(family));
+            } else {
+                snapshotCounts(run, *family);
+                queue.submit(std::move(family), familyWork(run, mode.endOfFamily));
+            }
+            if (!queue.drain(false)) {
+                run.files.discard();
+                return 1;
+            }
         }
-        if (!mode.endOfFamily) continue;
-        attachWriters(run, *pedigree);
-        const std::string familyText = pedigree->familyText();
-        auto started = std::chrono::steady_clock::now();
-        const std::size_t index = pedigree->inputIndex;
-        FamilyOutcome outcome = mode.endOfFamily(run, std::move(pedigree));
-        run.table.at(index).seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (!mode.defersFamilies) familyFinished(run, index);
-        if (OutputFile* failed = run.files.failed()) {
-            std::cerr << failed->failure() << std::endl;
+        if (!queue.drain(true)) {
             run.files.discard();
             return 1;
         }
-        feedback.familyDone(static_cast<long long>(run.table.size()),
-                            static_cast<std::uintmax_t>(std::max<std::streamoff>(0, input.tellg())));
-        if (outcome == FamilyOutcome::endRun) {
-            stopped = true;
-            stoppedAt = familyText;
-        }
+        stopping = stopping || queue.stopped();
+        if (queue.stopped()) stoppedAt = queue.stoppedAt();
     }
     reportSplitFamilies(run.table);
     if (const auto& stop = reader->blankStop())
@@ -396,7 +656,12 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
                   << " markers and no family has that many loci" << std::endl;
         return 1;
     }
-    if (!stopped && mode.finishRun) mode.finishRun(run);
+    if (!stopping && mode.finishRun) mode.finishRun(run);
+    if (OutputFile* failed = run.files.failed()) {
+        std::cerr << failed->failure() << std::endl;
+        run.files.discard();
+        return 1;
+    }
 
     OutputFile* table = run.openResultFile(resultFileName(run.options, "summary.tsv"));
     if (table) run.table.write(table->stream());

@@ -10,59 +10,66 @@
 #include "report/HtmlReport.h"
 #include "vcf/PhasedVcf.h"
 
+#include <atomic>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavirlen {
 
-// Everything one batch run holds: its options, the result files, the summary
-// of the modes that keep one, the table of families and the start time.
-struct BatchRun {
-    explicit BatchRun(const RunOptions& runOptions) : options(runOptions), inputName(runOptions.inputName), files(runOptions) {}
-    ~BatchRun();
-
-    RunOptions options;
-    std::string inputName;
-    // The three common result files; `out` is written with formatted printing.
-    std::ostream dat{nullptr};
-    std::ostream res{nullptr};
-    std::FILE* out = nullptr;
-    std::unique_ptr<DatasetSummary> summary;
-    SummaryTable table;
-    // The loci's names and positions, when the run has a map.
-    MarkerMap markers;
-    // One row per recombination of every configuration written.
-    std::ostream crossovers{nullptr};
-    // The drawings of --report, and the phased calls of --vcf-out.
-    std::unique_ptr<HtmlReport> report;
-    std::unique_ptr<FamilyVcfInput> vcfInput;
-    std::unique_ptr<PhasedVcfCalls> vcfCalls;
-    long startClock = 0;
-    int status = 0; // the process exit status the run ends with
-
-    BatchRun(const BatchRun&) = delete;
-    BatchRun& operator=(const BatchRun&) = delete;
-
-    // Opens one more result file of the run, written with the others at its
-    // end. On failure: message on standard error, status 1, nullptr.
-    OutputFile* openResultFile(const std::string& name, bool append = false);
-    // The summary row of a family handed to a step.
-    FamilyRow& row(const Pedigree& pedigree) { return table.at(pedigree.inputIndex); }
-
-    ResultSet files;
-    // Report entries drawn for each family still in progress, by input position.
-    std::map<std::size_t, std::vector<std::size_t>> drawings;
-    // Files a mode writes besides the common ones (mode n's exports).
-    std::vector<OutputFile*> modeFiles;
-    // A private folder for a mode's working files, removed at the end.
-    std::string workFolder;
-};
+struct BatchRun;
 
 enum class FamilyOutcome { next, endRun };
+
+// One family on its way through a run: what its step reads (the run's
+// options, map and summary) and the family's own share of every result
+// file, which the run appends to the files in input order once the family
+// is done. Families are processed side by side, each in one FamilyRun.
+struct FamilyRun {
+    FamilyRun(const BatchRun& run, std::size_t inputIndex);
+    ~FamilyRun();
+    FamilyRun(const FamilyRun&) = delete;
+    FamilyRun& operator=(const FamilyRun&) = delete;
+
+    const RunOptions& options;
+    const MarkerMap& markers;
+    DatasetSummary* summary;
+    const std::string& workFolder;
+    std::size_t inputIndex;
+    FamilyRow row;
+
+    std::ostringstream dat;
+    std::ostringstream res;
+    std::ostringstream crossovers;
+    std::FILE* out = nullptr; // written with formatted printing, kept in memory
+    std::string messages;     // what the family printed on standard output
+    std::string errors;       // and on standard error
+    std::vector<std::pair<int, std::string>> drawings; // solution and SVG
+    std::unique_ptr<Pedigree> vcfConfiguration;         // the first one written
+
+    std::unique_ptr<Pedigree> pedigree;
+    // The founder allele counts as of this family, for a step on another thread.
+    std::unique_ptr<DatasetSummary> snapshot;
+    bool keep = false;     // give the pedigree to the summary when done
+    bool deferred = false; // kept to be phased after the last family (mode m)
+    FamilyOutcome outcome = FamilyOutcome::next;
+    int status = 0;
+    std::atomic<bool> done{false};
+
+    // The bytes written to `out` so far.
+    std::string outText();
+
+private:
+    char* outBuffer_ = nullptr;
+    std::size_t outSize_ = 0;
+};
+
+// What a mode's ordered part decides for a family.
+enum class Prepared { process, done, stop };
 
 // How a pedigree mode departs from the common batch: its header columns,
 // whether it keeps a summary, its size threshold and its steps. A step left
@@ -76,24 +83,71 @@ struct BatchMode {
     bool checksFamilies = true;  // skip families that are unsafe to prepare
     // After the files and summary are made; false ends the run (status set).
     bool (*startRun)(BatchRun&) = nullptr;
-    // As soon as a family is complete, before the size threshold.
+    // As soon as a family is complete, before the size threshold (in order).
     void (*announceFamily)(BatchRun&, const Pedigree&) = nullptr;
-    FamilyOutcome (*endOfFamily)(BatchRun&, std::unique_ptr<Pedigree>) = nullptr;
+    // The part that must see the families in input order (counts in the
+    // summary, settings a family changes for the ones after it).
+    Prepared (*prepareFamily)(BatchRun&, FamilyRun&) = nullptr;
+    // The part that may run beside other families: it writes only to its
+    // FamilyRun.
+    FamilyOutcome (*endOfFamily)(FamilyRun&) = nullptr;
     // After the last family, unless a family ended the run early.
     void (*finishRun)(BatchRun&) = nullptr;
-    // The mode phases its families after the loop (mode m) and calls
-    // familyFinished for each itself.
-    bool defersFamilies = false;
+    // Streaming modes count each finished family's founder haplotypes and let
+    // it go; others keep what a step marks to keep.
+    bool countsFounderHaplotypes = false;
+};
+
+// Everything one batch run holds: its options, the result files, the summary
+// of the modes that keep one, the table of families and the start time.
+struct BatchRun {
+    explicit BatchRun(const RunOptions& runOptions);
+    ~BatchRun();
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    RunOptions options;
+    std::string inputName;
+    // The three common result files; `out` is written with formatted printing.
+    std::ostream dat{nullptr};
+    std::ostream res{nullptr};
+    std::FILE* out = nullptr;
+    // One row per recombination of every configuration written.
+    std::ostream crossovers{nullptr};
+    // Where the families' .dat text goes (mode n: its four export files).
+    std::vector<std::ostream*> datSinks;
+    std::unique_ptr<DatasetSummary> summary;
+    SummaryTable table;
+    // The loci's names and positions, when the run has a map.
+    MarkerMap markers;
+    // The drawings of --report, and the phased calls of --vcf-out.
+    std::unique_ptr<HtmlReport> report;
+    std::unique_ptr<FamilyVcfInput> vcfInput;
+    std::unique_ptr<PhasedVcfCalls> vcfCalls;
+    long startClock = 0;
+    int status = 0; // the process exit status the run ends with
+    unsigned runSeed = 0;
+    int threads = 1;
+
+    ResultSet files;
+    // Files a mode writes besides the common ones (mode n's exports).
+    std::vector<OutputFile*> modeFiles;
+    // A private folder for a mode's working files, removed at the end.
+    std::string workFolder;
+
+    // Opens one more result file of the run, written with the others at its
+    // end. On failure: message on standard error, status 1, nullptr.
+    OutputFile* openResultFile(const std::string& name, bool append = false);
+
+    // Runs `step` on each pedigree (families the mode kept, in the order
+    // given), side by side on the run's threads, and writes their results in
+    // that order (mode m solves this way after reading).
+    void processKept(const std::vector<Pedigree*>& pedigrees, void (*step)(FamilyRun&, Pedigree&));
 };
 
 // Makes the run's private folder for working files (removed with the run);
 // false, with a message and status 1, when it cannot be made.
 bool createWorkFolder(BatchRun& run);
-
-// Everything that follows a family's outcome once its row is final: the
-// report's row. Called by the driver after each step, or by a mode that
-// defers its families.
-void familyFinished(BatchRun& run, std::size_t inputIndex);
 
 // Reads the input family by family and runs the mode's steps; returns the
 // exit status (0; 1 when a file cannot be opened, created or written; 3 when
@@ -107,7 +161,7 @@ void writeTotalTime(BatchRun& run);
 
 // The common end of a phased family: .dat block, .res line, .out block; the
 // family's row counts the configuration and its recombinants.
-void writeFamilyResults(BatchRun& run, Pedigree& pedigree);
+void writeFamilyResults(FamilyRun& run, Pedigree& pedigree);
 
 // Marks a family's row as not phased, with the reason.
 void markFamily(FamilyRow& row, FamilyStatus status, const std::string& reason, const std::string& kind = "");

@@ -30,6 +30,8 @@ struct RunOptions {
     bool report = false;
     // Seconds the solver may take per family in mode a.
     double timeLimitSeconds = 60.0;
+    // Threads that work on families side by side; 0: one per core.
+    int threads = 0;
     bool force = false;
     bool quiet = false;
 

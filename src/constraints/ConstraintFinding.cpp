@@ -269,13 +269,14 @@ int runConstraintFinding(Pedigree& pedigree, std::ostream& dat, std::ostream& re
 
 namespace {
 
-FamilyOutcome constraintFindingStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
+FamilyOutcome constraintFindingStep(FamilyRun& run)
 {
+    std::unique_ptr<Pedigree>& pedigree = run.pedigree;
     pedigree->prepare();
     int freeCount = 0;
     const long long written = runConstraintFinding(*pedigree, run.dat, run.res, run.out,
                                                    run.options.maxSolutionsOr(defaultMaxConfigurations), &freeCount);
-    FamilyRow& row = run.row(*pedigree);
+    FamilyRow& row = run.row;
     if (written == -1) {
         run.res << "There is no 0 recombinant solution for pedigree " << pedigree->familyText() << "!\n";
         run.res.flush();

@@ -87,19 +87,21 @@ void ilpAnnounceFamily(BatchRun&, const Pedigree& pedigree)
     std::cout << "Processing pedigree " << pedigree.familyText() << "\n";
 }
 
-FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
+// In input order: the checks, the weights (a family may leave the rest of
+// the run evenly spaced) and the Mendelian check that ends the run.
+Prepared ilpPrepareFamily(BatchRun& run, FamilyRun& family)
 {
-    Pedigree& pedigree = *owned;
-    FamilyRow& row = run.row(pedigree);
+    Pedigree& pedigree = *family.pedigree;
+    FamilyRow& row = family.row;
     if (missingAllAllelesAtSomeLocus(pedigree)) {
         std::cout << pedigree.familyText() << " missing all alleles on some markers!\n";
         markFamily(row, FamilyStatus::skipped, "nobody is typed at some locus", "an untyped locus");
-        return FamilyOutcome::next;
+        return Prepared::done;
     }
     if (auto problem = ilpSchemeProblem(pedigree)) {
         std::cout << "Skipping family " << pedigree.familyText() << ": " << *problem << "\n";
         markFamily(row, FamilyStatus::skipped, *problem, "too large for the programme's numbering");
-        return FamilyOutcome::next;
+        return Prepared::done;
     }
 
     DatasetSummary& summary = *run.summary;
@@ -125,19 +127,29 @@ FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
         std::cerr << "tavirlen: the run stopped at family " << pedigree.familyText()
                   << ": Mendelian inconsistency (reported on standard output)" << std::endl;
         markFamily(row, FamilyStatus::mendel, "Mendelian inconsistency; the run stopped here");
-        run.status = 3;
-        return FamilyOutcome::endRun;
+        family.status = 3;
+        return Prepared::stop;
     }
+    summary.countPedigree(pedigree);
+    return Prepared::process;
+}
 
-    Pedigree& kept = summary.addPedigree(std::move(owned));
+FamilyOutcome ilpEndOfFamily(FamilyRun& run)
+{
+    Pedigree& pedigree = *run.pedigree;
+    FamilyRow& row = run.row;
+    // Working files of this family only: families are solved side by side.
+    const std::string stem = run.workFolder + "/family" + std::to_string(run.inputIndex);
     IlpSettings settings;
-    settings.modelFileName = run.workFolder + "/model.msp";
-    settings.logFileName = run.workFolder + "/solver.log";
+    settings.modelFileName = stem + ".msp";
+    settings.logFileName = stem + ".log";
     settings.maxSolutions = run.options.maxSolutionsOr(defaultMaxIlpSolutions);
     IlpSolutionCount count;
-    IlpResult result = solvePedigreeByIlp(kept, run.dat, run.res, run.out, settings, &count);
+    IlpResult result = solvePedigreeByIlp(pedigree, run.dat, run.res, run.out, settings, &count);
+    std::remove(settings.modelFileName.c_str());
+    std::remove(settings.logFileName.c_str());
     if (result == IlpResult::solved) {
-        row.recombinants = kept.recombinantCount;
+        row.recombinants = pedigree.recombinantCount;
         row.optimal = "yes";
         row.solutionsWritten = count.written;
         row.solutionsInAll = count.inAll;
@@ -145,6 +157,8 @@ FamilyOutcome ilpEndOfFamily(BatchRun& run, std::unique_ptr<Pedigree> owned)
         markFamily(row, result == IlpResult::solverFailed ? FamilyStatus::unphased : FamilyStatus::noSolution,
                    result == IlpResult::solverFailed ? "the solver failed" : "no haplotype configuration fits the genotypes");
     }
+    // Kept for the likelihoods, which need every family's founders.
+    run.keep = true;
     return FamilyOutcome::next;
 }
 
@@ -180,6 +194,7 @@ BatchMode ilpMode()
     mode.minimumMembers = 3;
     mode.startRun = ilpStartRun;
     mode.announceFamily = ilpAnnounceFamily;
+    mode.prepareFamily = ilpPrepareFamily;
     mode.endOfFamily = ilpEndOfFamily;
     mode.finishRun = ilpFinishRun;
     return mode;

@@ -224,8 +224,9 @@ void restoreRecords(Pedigree& pedigree, std::vector<std::vector<GenotypeRecord>>
     for (auto& [id, m] : pedigree.members) m.genotypes = std::move(records[i++]);
 }
 
-FamilyOutcome locusDPStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
+FamilyOutcome locusDPStep(FamilyRun& run)
 {
+    std::unique_ptr<Pedigree>& pedigree = run.pedigree;
     pedigree->prepare();
     auto asRead = recordsOf(*pedigree);
     phaseByMendel(*pedigree);
@@ -236,7 +237,7 @@ FamilyOutcome locusDPStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
         std::cout << "Family " << pedigree->familyText() << " left unphased: " << *refusal << std::endl;
     }
     writeFamilyResults(run, *pedigree);
-    if (refusal) markFamily(run.row(*pedigree), FamilyStatus::unphased, *refusal, "over the size limit");
+    if (refusal) markFamily(run.row, FamilyStatus::unphased, *refusal, "over the size limit");
     return FamilyOutcome::next;
 }
 

@@ -18,23 +18,23 @@ void writeConfiguration(Pedigree& pedigree, std::FILE* out, std::ostream& dat, s
     pedigree.writeRes(res);
 }
 
-FamilyOutcome gatherFamily(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
+// Families are gathered in input order and solved after the last one.
+Prepared gatherFamily(BatchRun& run, FamilyRun& family)
 {
-    pedigree->prepare();
-    run.summary->addPedigree(std::move(pedigree));
-    return FamilyOutcome::next;
+    family.pedigree->prepare();
+    run.summary->countPedigree(*family.pedigree);
+    family.keep = true;
+    family.deferred = true;
+    return Prepared::done;
 }
 
-void solveGatheredFamilies(BatchRun& run)
+void solveFamily(FamilyRun& run, Pedigree& pedigree)
 {
     const long long limit = run.options.maxSolutionsOr(defaultMaxOptimalConfigurations);
-    for (auto& [familyId, pedigree] : run.summary->pedigrees) {
-        auto started = std::chrono::steady_clock::now();
-        MemberDPOutcome outcome;
-        long long written = solveByMemberDP(*pedigree, run.out, run.dat, run.res, limit, &outcome);
-        FamilyRow& row = run.row(*pedigree);
-        row.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (outcome.kind == MemberDPOutcome::tooBig) {
+    MemberDPOutcome outcome;
+    long long written = solveByMemberDP(pedigree, run.out, run.dat, run.res, limit, &outcome);
+    FamilyRow& row = run.row;
+    if (outcome.kind == MemberDPOutcome::tooBig) {
             markFamily(row, FamilyStatus::tooBig, outcome.reason, "too big");
         } else if (outcome.kind != MemberDPOutcome::solved) {
             markFamily(row, FamilyStatus::noSolution, outcome.reason);
@@ -45,8 +45,14 @@ void solveGatheredFamilies(BatchRun& run)
             row.solutionsInAll = outcome.configurationsMet > limit ? "more than " + std::to_string(limit)
                                                                    : std::to_string(outcome.configurationsMet);
         }
-        familyFinished(run, pedigree->inputIndex);
-    }
+}
+
+// In ascending family id, side by side on the run's threads.
+void solveGatheredFamilies(BatchRun& run)
+{
+    std::vector<Pedigree*> families;
+    for (auto& [familyId, pedigree] : run.summary->pedigrees) families.push_back(pedigree.get());
+    run.processKept(families, solveFamily);
 }
 
 } // namespace
@@ -56,8 +62,7 @@ BatchMode memberDPMode()
     BatchMode mode;
     mode.method = "member-based programme";
     mode.keepsSummary = true;
-    mode.defersFamilies = true;
-    mode.endOfFamily = gatherFamily;
+    mode.prepareFamily = gatherFamily;
     mode.finishRun = solveGatheredFamilies;
     return mode;
 }

@@ -6,6 +6,7 @@
 #include "pedigree/Preparation.h"
 #include "phasing/BlockExtension.h"
 
+#include <cstdio>
 #include <iostream>
 #include <optional>
 
@@ -40,13 +41,13 @@ std::optional<MendelError> firstMendelError(const Pedigree& pedigree)
 }
 
 // Written as read, with the reason on standard output and in its row.
-void writeUnphased(BatchRun& run, Pedigree& pedigree, const Pedigree& asRead, const std::string& reason)
+void writeUnphased(FamilyRun& run, Pedigree& pedigree, const Pedigree& asRead, const std::string& reason)
 {
     std::cout << "Family " << pedigree.familyText() << ": " << reason << "; written unphased" << std::endl;
     pedigree.members = asRead.members;
     pedigree.recombinantCount = 0;
     writeFamilyResults(run, pedigree);
-    markFamily(run.row(pedigree), FamilyStatus::mendel, reason, "");
+    markFamily(run.row, FamilyStatus::mendel, reason, "");
 }
 
 // Block extension with polishing on a copy of the family as read.
@@ -59,7 +60,7 @@ Pedigree byBlockExtension(const Pedigree& asRead)
 
 // The integer programme within the time limit, counting recombinants (every
 // interval weighs 1). Nothing when it gives no solution.
-std::optional<Pedigree> byIntegerProgramme(const BatchRun& run, const Pedigree& asRead, bool& proven)
+std::optional<Pedigree> byIntegerProgramme(const FamilyRun& run, const Pedigree& asRead, bool& proven)
 {
     if (ilpSchemeProblem(asRead) || missingAllAllelesAtSomeLocus(asRead)) return std::nullopt;
     Pedigree copy = asRead;
@@ -67,24 +68,36 @@ std::optional<Pedigree> byIntegerProgramme(const BatchRun& run, const Pedigree& 
     copy.markerWeights.assign(loci > 0 ? loci - 1 : 0, 1.0f);
     IlpModel model(copy);
     IlpSettings settings;
-    settings.modelFileName = run.workFolder + "/model.msp";
-    settings.logFileName = run.workFolder + "/solver.log";
+    // Working files of this family only: families are solved side by side.
+    const std::string stem = run.workFolder + "/family" + std::to_string(run.inputIndex);
+    settings.modelFileName = stem + ".msp";
+    settings.logFileName = stem + ".log";
     settings.timeLimitSeconds = run.options.timeLimitSeconds;
     std::string message;
-    if (solveIlp(model, settings, message, &proven) != IlpResult::solved) return std::nullopt;
+    const IlpResult result = solveIlp(model, settings, message, &proven);
+    std::remove(settings.modelFileName.c_str());
+    std::remove(settings.logFileName.c_str());
+    if (result != IlpResult::solved) return std::nullopt;
     applyIlpSolution(model, 0);
     return copy;
 }
 
-FamilyOutcome bestAvailableStep(BatchRun& run, std::unique_ptr<Pedigree> owned)
+Prepared countFamily(BatchRun& run, FamilyRun& family)
 {
-    owned->finalise();
-    owned->prepare();
-    owned->missingAlleleCount = 0;
-    for (const auto& [id, m] : owned->members) owned->missingAlleleCount += m.missingAlleleCount;
-    Pedigree& pedigree = run.summary->addPedigree(std::move(owned));
+    Pedigree& pedigree = *family.pedigree;
+    pedigree.finalise();
+    pedigree.prepare();
+    pedigree.missingAlleleCount = 0;
+    for (const auto& [id, m] : pedigree.members) pedigree.missingAlleleCount += m.missingAlleleCount;
+    run.summary->countPedigree(pedigree);
+    return Prepared::process;
+}
+
+FamilyOutcome bestAvailableStep(FamilyRun& run)
+{
+    Pedigree& pedigree = *run.pedigree;
     const Pedigree asRead = pedigree;
-    FamilyRow& row = run.row(pedigree);
+    FamilyRow& row = run.row;
 
     if (auto error = firstMendelError(pedigree)) {
         writeUnphased(run, pedigree, asRead,
@@ -137,7 +150,6 @@ bool bestAvailableStart(BatchRun& run)
 void bestAvailableFinish(BatchRun& run)
 {
     writeTotalTime(run);
-    run.summary->countFounderHaplotypes();
     run.summary->writeStatistics(run.res);
     run.summary->writeLocusStatistics(run.res);
 }
@@ -150,7 +162,9 @@ BatchMode bestAvailableMode()
     mode.method = "best available";
     mode.keepsSummary = true;
     mode.minimumMembers = 3;
+    mode.countsFounderHaplotypes = true;
     mode.startRun = bestAvailableStart;
+    mode.prepareFamily = countFamily;
     mode.endOfFamily = bestAvailableStep;
     mode.finishRun = bestAvailableFinish;
     return mode;

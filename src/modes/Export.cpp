@@ -11,16 +11,17 @@ bool exportStart(BatchRun& run)
     for (int v : {5, 10, 15, 20}) {
         std::string name = suffixedResultName(run.options, run.inputName, "-m" + std::to_string(v) + ".txt");
         // A file that cannot be created is reported; the others are still written.
-        if (OutputFile* file = run.openResultFile(name, true)) run.modeFiles.push_back(file);
+        if (OutputFile* file = run.openResultFile(name, true)) run.datSinks.push_back(&file->stream());
     }
     return true;
 }
 
-FamilyOutcome exportStep(BatchRun& run, std::unique_ptr<Pedigree> pedigree)
+// The family's .dat block goes to every export file, in input order.
+FamilyOutcome exportStep(FamilyRun& run)
 {
-    for (OutputFile* file : run.modeFiles) pedigree->writeDat(file->stream());
-    markFamily(run.row(*pedigree), FamilyStatus::unphased, "exported as read", "");
-    run.row(*pedigree).solutionsWritten = 1;
+    run.pedigree->writeDat(run.dat);
+    markFamily(run.row, FamilyStatus::unphased, "exported as read", "");
+    run.row.solutionsWritten = 1;
     return FamilyOutcome::next;
 }
 

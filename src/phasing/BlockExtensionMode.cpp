@@ -6,25 +6,31 @@ namespace tavirlen {
 
 namespace {
 
-FamilyOutcome blockExtensionStep(BatchRun& run, std::unique_ptr<Pedigree> owned)
+Prepared countFamily(BatchRun& run, FamilyRun& family)
 {
-    owned->finalise();
-    owned->prepare();
-    owned->missingAlleleCount = 0;
-    for (const auto& [id, m] : owned->members) owned->missingAlleleCount += m.missingAlleleCount;
-    Pedigree& pedigree = run.summary->addPedigree(std::move(owned));
+    Pedigree& pedigree = *family.pedigree;
+    pedigree.finalise();
+    pedigree.prepare();
+    pedigree.missingAlleleCount = 0;
+    for (const auto& [id, m] : pedigree.members) pedigree.missingAlleleCount += m.missingAlleleCount;
+    // The random fill draws from the founders of the families counted so far.
+    run.summary->countPedigree(pedigree);
+    return Prepared::process;
+}
+
+FamilyOutcome blockExtensionStep(FamilyRun& run)
+{
+    Pedigree& pedigree = *run.pedigree;
     // A Mendelian inconsistency leaves the family unphased; it is written all the same.
     const bool phased = runBlockExtension(pedigree);
     writeFamilyResults(run, pedigree);
-    if (!phased)
-        markFamily(run.row(pedigree), FamilyStatus::mendel, "Mendelian inconsistency; written as read");
+    if (!phased) markFamily(run.row, FamilyStatus::mendel, "Mendelian inconsistency; written as read");
     return FamilyOutcome::next;
 }
 
 void blockExtensionFinish(BatchRun& run)
 {
     writeTotalTime(run);
-    run.summary->countFounderHaplotypes();
     run.summary->writeStatistics(run.res);
     run.summary->writeLocusStatistics(run.res);
 }
@@ -37,7 +43,9 @@ BatchMode blockExtensionMode(int headerColumns)
     mode.method = "block extension";
     mode.headerColumns = headerColumns;
     mode.keepsSummary = true;
+    mode.countsFounderHaplotypes = true;
     mode.minimumMembers = 3;
+    mode.prepareFamily = countFamily;
     mode.endOfFamily = blockExtensionStep;
     mode.finishRun = blockExtensionFinish;
     return mode;

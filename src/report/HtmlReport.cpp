@@ -50,6 +50,11 @@ void HtmlReport::setRow(std::size_t entry, const ReportFamily& family)
     if (entry < entries_.size()) entries_[entry].row = family;
 }
 
+void HtmlReport::addDrawing(const std::string& family, int members, const ReportFamily& row, std::string drawing)
+{
+    entries_.push_back({family, members, row, std::move(drawing)});
+}
+
 void HtmlReport::addUndrawn(const std::string& family, int members, const ReportFamily& row)
 {
     entries_.push_back({family, members, row, std::string()});

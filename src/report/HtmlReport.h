@@ -30,6 +30,8 @@ public:
     // may complete once the family's outcome is known.
     std::size_t addFamily(const Pedigree& pedigree, const ReportFamily& family, const MarkerMap* map = nullptr);
     void setRow(std::size_t entry, const ReportFamily& family);
+    // A family drawn elsewhere (on another thread), with its drawing.
+    void addDrawing(const std::string& family, int members, const ReportFamily& row, std::string drawing);
     // A family that has no drawing (skipped, or without a configuration).
     void addUndrawn(const std::string& family, int members, const ReportFamily& row);
     std::size_t familyCount() const { return entries_.size(); }

@@ -301,5 +301,41 @@ TEST(SummaryTable, OneRowPerInputFamilyWithItsStatus)
     EXPECT_EQ(table[3][4], "individual 3 has mother 9, who is not in the family");
 }
 
+// Families worked on side by side write exactly what one thread writes, in
+// every mode, messages on standard output included.
+TEST(Threads, AnyNumberOfThreadsWritesTheSameBytes)
+{
+    test::TempDir dir;
+    writeFile("fam.txt", test::randomFamilies(5, 40) + "99 1 0 0 1 0 0 1 2 1 1 1 1\n99 2 0 0 2 0 0 2 2 2 2 2 2\n"
+                                                        "99 3 1 2 1 0 0 3 3 1 2 1 2\n");
+    auto withoutSeconds = [](const std::string& tsv) {
+        std::string kept;
+        std::istringstream in(tsv);
+        for (std::string line; std::getline(in, line);) kept += line.substr(0, line.rfind('\t')) + "\n";
+        return kept;
+    };
+    for (const char* mode : {"-a", "-b", "-c", "-l", "-m", "-i"}) {
+        std::string first[6];
+        for (const char* threads : {"1", "2", "4"}) {
+            test::RunResult run = runTavirlen({mode, "fam.txt", "--threads", threads, "--seed", "9", "--quiet",
+                                               "--report", "--out", std::string("r") + threads});
+            // Mode i stops at the Mendelian inconsistency of the last family.
+            ASSERT_EQ(run.status, mode[1] == 'i' ? 3 : 0) << mode << threads;
+            const std::string prefix = std::string("r") + threads;
+            const std::string got[6] = {readFile(prefix + ".dat"), readFile(prefix + ".out"),
+                                        test::maskTimes(readFile(prefix + ".res")),
+                                        readFile(prefix + ".crossovers.tsv"),
+                                        withoutSeconds(readFile(prefix + ".summary.tsv")), run.output};
+            for (int k = 0; k < 6; ++k) {
+                if (threads[0] == '1')
+                    first[k] = got[k];
+                else
+                    EXPECT_EQ(got[k], first[k]) << mode << " with " << threads << " threads, file " << k;
+            }
+            EXPECT_EQ(readFile(prefix + ".html"), readFile("r1.html")) << mode << threads;
+        }
+    }
+}
+
 } // namespace
 } // namespace tavirlen
