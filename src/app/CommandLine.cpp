@@ -209,12 +209,11 @@ int runCommandLine(int argc, const char* const* argv)
     if (options.pedFile.empty() && (!options.region.empty() || !options.vcfOut.empty()))
         return usageError(shortUsageEnd, "--region and --vcf-out need a VCF input with --ped");
     if (options.fill && options.vcfOut.empty()) return usageError(shortUsageEnd, "--fill needs --vcf-out");
-    if (*seedOption) {
-        options.seed = seed;
-    } else {
+    if (!*seedOption) {
         seed = static_cast<unsigned>(std::time(nullptr));
         if (mode->random) std::cerr << "seed " << seed << std::endl;
     }
+    options.seed = seed;
     seedRandom(seed);
     return mode->run(options);
 }
