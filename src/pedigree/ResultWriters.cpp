@@ -2,6 +2,9 @@
 
 #include "pedigree/RunContext.h"
 
+#include <charconv>
+#include <string>
+
 namespace tavirlen {
 
 namespace {
@@ -51,18 +54,47 @@ bool Pedigree::writeRes(std::ostream& res)
     return true;
 }
 
+namespace {
+
+void appendNumber(std::string& line, int value)
+{
+    char digits[16];
+    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    line.append(digits, end);
+}
+
+} // namespace
+
+// One line per member, formatted in memory and written at once: a formatted
+// print per field took a third of a whole run.
 bool Pedigree::writeOut(std::FILE* out) const
 {
     if (!out) return true;
     const std::string family = familyText();
+    std::string line;
     for (const auto& [id, m] : members) {
-        std::fprintf(out, "%s\t%s\t%s\t%s\t%d\t%d\t%d\t", family.c_str(), idText(id).c_str(),
-                     idText(m.fatherId).c_str(), idText(m.motherId).c_str(), m.sex, 0, 0);
-        for (const GenotypeRecord& g : m.genotypes) std::fprintf(out, "%d|%d\t", g.allele1, g.allele2);
-        for (const GenotypeRecord& g : m.genotypes) std::fprintf(out, "%d", g.paternalSource);
-        std::fprintf(out, "\t");
-        for (const GenotypeRecord& g : m.genotypes) std::fprintf(out, "%d", g.maternalSource);
-        std::fprintf(out, "\n");
+        line.clear();
+        line += family;
+        line += '\t';
+        line += idText(id);
+        line += '\t';
+        line += idText(m.fatherId);
+        line += '\t';
+        line += idText(m.motherId);
+        line += '\t';
+        appendNumber(line, m.sex);
+        line += "\t0\t0\t";
+        for (const GenotypeRecord& g : m.genotypes) {
+            appendNumber(line, g.allele1);
+            line += '|';
+            appendNumber(line, g.allele2);
+            line += '\t';
+        }
+        for (const GenotypeRecord& g : m.genotypes) appendNumber(line, g.paternalSource);
+        line += '\t';
+        for (const GenotypeRecord& g : m.genotypes) appendNumber(line, g.maternalSource);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), out);
     }
     return true;
 }
