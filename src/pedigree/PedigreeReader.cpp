@@ -13,16 +13,26 @@ namespace tavirlen {
 std::vector<std::string> splitFields(const std::string& line, const char* separators)
 {
     std::vector<std::string> fields;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        std::size_t start = line.find_first_not_of(separators, pos);
-        if (start == std::string::npos) break;
-        std::size_t end = line.find_first_of(separators, start);
-        if (end == std::string::npos) end = line.size();
-        fields.push_back(line.substr(start, end - start));
+    splitFieldsInto(line, separators, fields);
+    return fields;
+}
+
+void splitFieldsInto(const std::string& line, const char* separators, std::vector<std::string>& fields)
+{
+    bool isSeparator[256] = {};
+    for (const char* c = separators; *c; ++c) isSeparator[static_cast<unsigned char>(*c)] = true;
+    std::size_t count = 0;
+    const std::size_t size = line.size();
+    for (std::size_t pos = 0; pos < size;) {
+        while (pos < size && isSeparator[static_cast<unsigned char>(line[pos])]) ++pos;
+        if (pos == size) break;
+        std::size_t end = pos;
+        while (end < size && !isSeparator[static_cast<unsigned char>(line[end])]) ++end;
+        if (count == fields.size()) fields.emplace_back();
+        fields[count++].assign(line, pos, end - pos);
         pos = end;
     }
-    return fields;
+    fields.resize(count);
 }
 
 ParseStatus parseDecimal(const std::string& field, int& value)
@@ -179,7 +189,7 @@ bool PedigreeReader::readLine(std::vector<std::string>& fields)
         finished_ = true;
         return false;
     }
-    fields = splitFields(line);
+    splitFieldsInto(line, " ,\t", fields);
     if (fields.empty()) {
         finished_ = true;
         countFurtherLines(lines_.lineNumber());

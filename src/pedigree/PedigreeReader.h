@@ -16,6 +16,8 @@ namespace tavirlen {
 // Splits a line into fields at any run of the given separator characters;
 // separators at either end are ignored.
 std::vector<std::string> splitFields(const std::string& line, const char* separators = " ,\t");
+// The same into `fields`, reusing its strings (the reader's hot loop).
+void splitFieldsInto(const std::string& line, const char* separators, std::vector<std::string>& fields);
 
 enum class ParseStatus { parsed, noNumber, overflow };
 
