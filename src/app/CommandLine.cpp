@@ -9,6 +9,7 @@
 #include "modes/ErrorScreening.h"
 #include "modes/Export.h"
 #include "modes/Simulation.h"
+#include "pedigree/PedigreeReader.h"
 #include "pedigree/Random.h"
 #include "phasing/BlockExtensionMode.h"
 
@@ -114,6 +115,8 @@ void printHelp()
                  "  --time-limit S      seconds the solver may take per family in mode a (default 60)\n"
                  "  --threads N         families worked on side by side (default: one per core); the\n"
                  "                      results are the same for any N\n"
+                 "  --families A:B      phase and write only the A-th to the B-th family (from 1): parts\n"
+                 "                      of one file run apart give what one run gives (see README)\n"
                  "  --force             replace result files that this program did not write\n"
                  "  --quiet             no progress or summary lines on standard error\n"
                  "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
@@ -159,6 +162,8 @@ int runCommandLine(int argc, const char* const* argv)
     app.add_option("--map", options.mapFile);
     CLI::Option* timeOption = app.add_option("--time-limit", options.timeLimitSeconds)->check(CLI::PositiveNumber);
     app.add_option("--threads", options.threads)->check(CLI::Range(1, 1024));
+    std::string familyRange;
+    CLI::Option* rangeOption = app.add_option("--families", familyRange);
     app.add_flag("--report", options.report);
     app.add_option("--ped", options.pedFile);
     app.add_option("--region", options.region);
@@ -201,6 +206,17 @@ int runCommandLine(int argc, const char* const* argv)
     if (*columnsOption && !mode->readsPedigreeFile)
         return usageError(shortUsageEnd, "--columns applies to the pedigree modes (b, t, c, l, m, i, n) only");
     if (*columnsOption) options.headerColumns = columns;
+    if (*rangeOption) {
+        const std::size_t colon = familyRange.find(':');
+        int first = 0;
+        int last = 0;
+        if (colon == std::string::npos || !wholeNumber(familyRange.substr(0, colon), first)
+            || !wholeNumber(familyRange.substr(colon + 1), last) || first < 1 || last < first)
+            return usageError(shortUsageEnd, "--families takes FIRST:LAST, family numbers from 1, FIRST <= LAST");
+        if (!mode->readsPedigreeFile) return usageError(shortUsageEnd, "--families applies to the pedigree modes only");
+        options.firstFamily = static_cast<std::size_t>(first);
+        options.lastFamily = static_cast<std::size_t>(last);
+    }
     if (*timeOption && letter != 'a') return usageError(shortUsageEnd, "--time-limit applies to mode a only");
     if (options.report && !mode->phases)
         return usageError(shortUsageEnd, "--report applies to the phasing modes only");

@@ -400,8 +400,9 @@ private:
             if (run_.out) std::fwrite(out.data(), 1, out.size(), run_.out);
             if (run_.crossovers.rdbuf()) run_.crossovers << family.crossovers.str();
         }
-        if (family.inputIndex < run_.table.size())
-            run_.table.at(family.inputIndex) = family.row;
+        const std::size_t rowIndex = family.inputIndex - run_.rowOffset;
+        if (rowIndex < run_.table.size())
+            run_.table.at(rowIndex) = family.row;
         else
             run_.table.add(family.row);
         if (run_.report && !family.deferred) listInReport(family);
@@ -472,6 +473,26 @@ FamilyQueue::Work familyWork(const BatchRun& run, FamilyOutcome (*step)(FamilyRu
     };
 }
 
+// A family before the range of --families: checked and prepared as a whole
+// run would, so that the counts and settings the families after it see are
+// the same, and then let go without a word. False when it ends the run.
+bool countBeforeRange(BatchRun& run, const BatchMode& mode, std::unique_ptr<Pedigree> pedigree)
+{
+    std::string discarded;
+    OutputRouting::route(&discarded, &discarded);
+    bool goesOn = true;
+    pedigree->memberCount = static_cast<int>(pedigree->members.size());
+    const bool small = pedigree->memberCount < mode.minimumMembers;
+    const bool fitsMap = run.markers.empty() || static_cast<std::size_t>(pedigree->locusCount) == run.markers.size();
+    if (!small && fitsMap && !(mode.checksFamilies && checkFamily(*pedigree)) && mode.prepareFamily) {
+        FamilyRun family(run, pedigree->inputIndex);
+        family.pedigree = std::move(pedigree);
+        goesOn = mode.prepareFamily(run, family) != Prepared::stop;
+    }
+    OutputRouting::route(nullptr, nullptr);
+    return goesOn;
+}
+
 // A step on another thread reads the founder allele counts as they were
 // when this family was counted, not as later families change them.
 void snapshotCounts(const BatchRun& run, FamilyRun& family)
@@ -500,7 +521,7 @@ void BatchRun::processKept(const std::vector<Pedigree*>& pedigrees, void (*step)
     const unsigned seed = runSeed;
     for (Pedigree* pedigree : pedigrees) {
         auto family = std::make_unique<FamilyRun>(*this, pedigree->inputIndex);
-        family->row = table.at(pedigree->inputIndex);
+        family->row = table.at(pedigree->inputIndex - rowOffset);
         attachWriters(*this, *family, *pedigree);
         queue.submit(std::move(family), [seed, step, pedigree](FamilyRun& run) {
             seedRandom(familySeed(seed, run.inputIndex));
@@ -533,6 +554,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     // generator as it stands.
     run.runSeed = options.seed ? *options.seed : (static_cast<unsigned>(rand()) << 15) ^ static_cast<unsigned>(rand());
     run.threads = options.threads > 0 ? options.threads : defaultThreads();
+    run.rowOffset = options.firstFamily > 0 ? options.firstFamily - 1 : 0;
     if (auto problem = inputProblem(run.inputName)) {
         std::cerr << *problem << std::endl;
         return 1;
@@ -576,7 +598,13 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         FamilyQueue queue(run, mode, feedback);
         std::size_t index = 0;
         while (std::unique_ptr<Pedigree> pedigree = reader->next()) {
+            if (options.lastFamily > 0 && index >= options.lastFamily) break;
             pedigree->inputIndex = index;
+            if (index < run.rowOffset) {
+                ++index;
+                if (!stopping && !countBeforeRange(run, mode, std::move(pedigree))) stopping = true;
+                continue;
+            }
             auto family = std::make_unique<FamilyRun>(run, index++);
             family->row = newRow(run, mode, *pedigree);
             FamilyRow& row = family->row;

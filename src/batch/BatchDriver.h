@@ -128,6 +128,8 @@ struct BatchRun {
     int status = 0; // the process exit status the run ends with
     unsigned runSeed = 0;
     int threads = 1;
+    // Families before --families' first are counted but have no row.
+    std::size_t rowOffset = 0;
 
     ResultSet files;
     // Files a mode writes besides the common ones (mode n's exports).

@@ -30,6 +30,12 @@ struct RunOptions {
     bool report = false;
     // Seconds the solver may take per family in mode a.
     double timeLimitSeconds = 60.0;
+    // Only families firstFamily to lastFamily (counted from 1 in the input)
+    // are phased and written; 0: from the first, to the last. The families
+    // before them are read and counted as a whole run counts them, so a
+    // range gives exactly the lines a whole run gives for it.
+    std::size_t firstFamily = 0;
+    std::size_t lastFamily = 0;
     // Threads that work on families side by side; 0: one per core.
     int threads = 0;
     bool force = false;

@@ -337,5 +337,32 @@ TEST(Threads, AnyNumberOfThreadsWritesTheSameBytes)
     }
 }
 
+// A file run as parts (a job array) and merged gives what one run gives.
+TEST(FamilyRanges, PartsRunApartAndMergedEqualOneRun)
+{
+    test::TempDir dir;
+    writeFile("fam.txt", test::randomFamilies(8, 50));
+    const std::string binary = TAVIRLEN_BINARY;
+    const std::string scripts = TAVIRLEN_SCRIPTS;
+    for (const char* mode : {"-b", "-a", "-c"}) {
+        ASSERT_EQ(runTavirlen({mode, "fam.txt", "--seed", "3", "--quiet", "--out", "whole"}).status, 0);
+        const std::string command = scripts + "/family-ranges fam.txt 3 | { n=0; while read range; do n=$((n+1)); "
+            + binary + " " + mode + " fam.txt --families $range --seed 3 --quiet --out part$n || exit 1; done; } && "
+            + scripts + "/merge-results merged part1 part2 part3";
+        ASSERT_EQ(std::system(command.c_str()), 0) << mode;
+        for (const char* ending : {".dat", ".out", ".crossovers.tsv"})
+            EXPECT_EQ(readFile(std::string("merged") + ending), readFile(std::string("whole") + ending)) << mode << ending;
+        auto families = [](const std::string& tsv) {
+            std::string kept;
+            std::istringstream in(tsv);
+            for (std::string line; std::getline(in, line);) kept += line.substr(0, line.rfind('\t')) + "\n";
+            return kept;
+        };
+        EXPECT_EQ(families(readFile("merged.summary.tsv")), families(readFile("whole.summary.tsv"))) << mode;
+        const std::string whole = test::maskTimes(readFile("whole.res"));
+        EXPECT_EQ(test::maskTimes(readFile("merged.res")), whole.substr(0, whole.find("Total"))) << mode;
+    }
+}
+
 } // namespace
 } // namespace tavirlen
