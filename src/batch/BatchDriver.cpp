@@ -89,6 +89,17 @@ void markFamily(FamilyRow& row, FamilyStatus status, const std::string& reason, 
     row.optimal = "";
 }
 
+Prepared prepareAndCount(BatchRun& run, FamilyRun& family)
+{
+    Pedigree& pedigree = *family.pedigree;
+    pedigree.finalise();
+    pedigree.prepare();
+    pedigree.missingAlleleCount = 0;
+    for (const auto& [id, m] : pedigree.members) pedigree.missingAlleleCount += m.missingAlleleCount;
+    run.summary->countPedigree(pedigree);
+    return Prepared::process;
+}
+
 bool createWorkFolder(BatchRun& run)
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavirlen-XXXXXX").string();
@@ -245,10 +256,8 @@ std::optional<std::vector<MemberLine>> readVcfInput(BatchRun& run)
     else if (input->samplesOutsidePedigree > 1)
         std::cerr << input->samplesOutsidePedigree << " VCF samples are not in the pedigree; their calls were ignored"
                   << std::endl;
-    std::vector<MemberLine> lines;
-    lines.reserve(input->members.size());
-    for (PedMember& m : input->members)
-        lines.push_back({m.familyId, m.individualId, m.fatherId, m.motherId, m.sex, std::move(m.alleles)});
+    std::vector<MemberLine> lines = input->members;
+    for (MemberLine& m : input->members) m.alleles = {};
     if (run.markers.empty()) run.markers = input->markers;
     run.vcfInput = std::make_unique<FamilyVcfInput>(std::move(*input));
     if (!run.options.vcfOut.empty()) run.vcfCalls = std::make_unique<PhasedVcfCalls>(*run.vcfInput, run.options.fill);

@@ -147,6 +147,11 @@ struct BatchRun {
     void processKept(const std::vector<Pedigree*>& pedigrees, void (*step)(FamilyRun&, Pedigree&));
 };
 
+// The ordered part of the modes that phase each family as it comes: the
+// family finalised and prepared, and counted in the summary (the random
+// fill of block extension draws from the founders counted so far).
+Prepared prepareAndCount(BatchRun& run, FamilyRun& family);
+
 // Makes the run's private folder for working files (removed with the run);
 // false, with a message and status 1, when it cannot be made.
 bool createWorkFolder(BatchRun& run);

@@ -82,17 +82,6 @@ std::optional<Pedigree> byIntegerProgramme(const FamilyRun& run, const Pedigree&
     return copy;
 }
 
-Prepared countFamily(BatchRun& run, FamilyRun& family)
-{
-    Pedigree& pedigree = *family.pedigree;
-    pedigree.finalise();
-    pedigree.prepare();
-    pedigree.missingAlleleCount = 0;
-    for (const auto& [id, m] : pedigree.members) pedigree.missingAlleleCount += m.missingAlleleCount;
-    run.summary->countPedigree(pedigree);
-    return Prepared::process;
-}
-
 FamilyOutcome bestAvailableStep(FamilyRun& run)
 {
     Pedigree& pedigree = *run.pedigree;
@@ -164,7 +153,7 @@ BatchMode bestAvailableMode()
     mode.minimumMembers = 3;
     mode.countsFounderHaplotypes = true;
     mode.startRun = bestAvailableStart;
-    mode.prepareFamily = countFamily;
+    mode.prepareFamily = prepareAndCount;
     mode.endOfFamily = bestAvailableStep;
     mode.finishRun = bestAvailableFinish;
     return mode;

@@ -6,18 +6,6 @@ namespace tavirlen {
 
 namespace {
 
-Prepared countFamily(BatchRun& run, FamilyRun& family)
-{
-    Pedigree& pedigree = *family.pedigree;
-    pedigree.finalise();
-    pedigree.prepare();
-    pedigree.missingAlleleCount = 0;
-    for (const auto& [id, m] : pedigree.members) pedigree.missingAlleleCount += m.missingAlleleCount;
-    // The random fill draws from the founders of the families counted so far.
-    run.summary->countPedigree(pedigree);
-    return Prepared::process;
-}
-
 FamilyOutcome blockExtensionStep(FamilyRun& run)
 {
     Pedigree& pedigree = *run.pedigree;
@@ -45,7 +33,7 @@ BatchMode blockExtensionMode(int headerColumns)
     mode.keepsSummary = true;
     mode.countsFounderHaplotypes = true;
     mode.minimumMembers = 3;
-    mode.prepareFamily = countFamily;
+    mode.prepareFamily = prepareAndCount;
     mode.endOfFamily = blockExtensionStep;
     mode.finishRun = blockExtensionFinish;
     return mode;

@@ -64,7 +64,7 @@ bool matchSamples(FamilyVcfInput& input, const bcf_hdr_t* header, std::string& e
                 + input.members[found->second[0]].familyId + " and " + input.members[found->second[1]].familyId;
             return false;
         }
-        input.members[found->second[0]].sampleIndex = s;
+        input.sampleIndex[found->second[0]] = s;
         ++matched;
     }
     if (matched == 0) {
@@ -79,7 +79,7 @@ bool matchSamples(FamilyVcfInput& input, const bcf_hdr_t* header, std::string& e
 std::optional<FamilyVcfInput> readFamilyVcf(const std::string& vcfPath, const std::string& pedPath,
                                             const std::string& region, std::string& error)
 {
-    std::optional<std::vector<PedMember>> ped = readPedFile(pedPath, error);
+    std::optional<std::vector<MemberLine>> ped = readPedFile(pedPath, error);
     if (!ped) return std::nullopt;
     // Checked first so that a missing file gives our line only, not htslib's.
     std::error_code ignored;
@@ -95,10 +95,11 @@ std::optional<FamilyVcfInput> readFamilyVcf(const std::string& vcfPath, const st
     }
     FamilyVcfInput input;
     input.members = std::move(*ped);
+    input.sampleIndex.assign(input.members.size(), -1);
     if (!matchSamples(input, header.get(), error)) return std::nullopt;
-    std::vector<std::pair<PedMember*, int>> typed; // member, sample
-    for (PedMember& m : input.members)
-        if (m.sampleIndex >= 0) typed.push_back({&m, m.sampleIndex});
+    std::vector<std::pair<MemberLine*, int>> typed; // member, sample
+    for (std::size_t i = 0; i < input.members.size(); ++i)
+        if (input.sampleIndex[i] >= 0) typed.push_back({&input.members[i], input.sampleIndex[i]});
 
     hts::Record record(bcf_init());
     hts::Buffer gt;
@@ -178,7 +179,7 @@ std::optional<FamilyVcfInput> readFamilyVcf(const std::string& vcfPath, const st
         error = "no site of chromosome " + input.chromosome + " has diploid calls for the pedigree";
         return std::nullopt;
     }
-    for (PedMember& m : input.members) m.alleles.resize(2 * input.siteRecords.size(), 0);
+    for (MemberLine& m : input.members) m.alleles.resize(2 * input.siteRecords.size(), 0);
     return input;
 }
 

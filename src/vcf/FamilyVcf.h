@@ -16,7 +16,9 @@ struct FamilyVcfInput {
     // every kept site. No genetic positions: centimorgans stays empty.
     MarkerMap markers;
     // The pedigree's lines in file order, with their genotypes.
-    std::vector<PedMember> members;
+    std::vector<MemberLine> members;
+    // Each member's column in the VCF, -1 when the VCF has no sample of that name.
+    std::vector<int> sampleIndex;
     std::string chromosome;
     int sampleCount = 0;
     // VCF samples that are no member of the pedigree; their calls are ignored.

@@ -12,10 +12,10 @@ namespace {
 
 // Parent links by text id go through the one cycle search of the family
 // check: each family becomes a throw-away Pedigree with numbered members.
-std::optional<std::string> findPedCycle(const std::vector<PedMember>& members)
+std::optional<std::string> findPedCycle(const std::vector<MemberLine>& members)
 {
     std::map<std::string, std::map<std::string, int>> numbers;
-    for (const PedMember& m : members) {
+    for (const MemberLine& m : members) {
         auto& family = numbers[m.familyId];
         family.emplace(m.individualId, static_cast<int>(family.size()) + 1);
     }
@@ -25,7 +25,7 @@ std::optional<std::string> findPedCycle(const std::vector<PedMember>& members)
             auto found = family.find(id);
             return found == family.end() ? 0 : found->second;
         };
-        for (const PedMember& m : members) {
+        for (const MemberLine& m : members) {
             if (m.familyId != familyId) continue;
             Individual& member = pedigree.members[numberOf(m.individualId)];
             member.fatherId = m.fatherId == "0" ? 0 : numberOf(m.fatherId);
@@ -42,14 +42,14 @@ std::optional<std::string> findPedCycle(const std::vector<PedMember>& members)
 
 } // namespace
 
-std::optional<std::vector<PedMember>> readPedFile(const std::string& path, std::string& error)
+std::optional<std::vector<MemberLine>> readPedFile(const std::string& path, std::string& error)
 {
     std::ifstream in(path);
     if (!in) {
         error = "cannot open the pedigree file " + path;
         return std::nullopt;
     }
-    std::vector<PedMember> members;
+    std::vector<MemberLine> members;
     std::map<std::pair<std::string, std::string>, long> lineOf;
     std::string line;
     for (long number = 1; std::getline(in, line); ++number) {
@@ -66,7 +66,7 @@ std::optional<std::vector<PedMember>> readPedFile(const std::string& path, std::
                 + " (lines " + std::to_string(at->second) + " and " + std::to_string(number) + ")";
             return std::nullopt;
         }
-        members.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], {}, -1});
+        members.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], {}});
     }
     if (in.bad()) {
         error = "cannot read the pedigree file " + path;

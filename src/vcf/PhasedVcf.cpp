@@ -18,8 +18,8 @@ PhasedVcfCalls::PhasedVcfCalls(const FamilyVcfInput& input, bool writeFilled)
       writeFilled_(writeFilled),
       slotOfSample_(static_cast<std::size_t>(input.sampleCount), -1)
 {
-    for (const PedMember& m : input.members)
-        if (m.sampleIndex >= 0) sampleOfMember_[m.individualId] = m.sampleIndex;
+    for (std::size_t i = 0; i < input.members.size(); ++i)
+        if (input.sampleIndex[i] >= 0) sampleOfMember_[input.members[i].individualId] = input.sampleIndex[i];
 }
 
 void PhasedVcfCalls::addPedigree(const Pedigree& pedigree)

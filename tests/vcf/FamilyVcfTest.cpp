@@ -78,7 +78,7 @@ TEST(FamilyVcf, PlainBgzippedAndBcfInputReadAlike)
     EXPECT_EQ(plain.members[4].alleles[8], 1);
     EXPECT_EQ(plain.members[4].alleles[9], 3);
     EXPECT_EQ(plain.members[1].alleles[0], 0);
-    EXPECT_EQ(plain.members[7].sampleIndex, -1);
+    EXPECT_EQ(plain.sampleIndex[7], -1);
     EXPECT_EQ(plain.members[7].alleles, std::vector<int>(70, 0));
 
     shell("bgzip -c " + vcf + " > in.vcf.gz && bcftools view -Ob -o in.bcf " + vcf);
@@ -96,7 +96,7 @@ TEST(FamilyVcf, PlainBgzippedAndBcfInputReadAlike)
 PhasedVcfCalls phase(const FamilyVcfInput& input, bool fill)
 {
     std::string lines;
-    for (const PedMember& m : input.members) {
+    for (const MemberLine& m : input.members) {
         lines += m.familyId + " " + m.individualId + " " + m.fatherId + " " + m.motherId + " " + m.sex + " 0 0";
         for (int a : m.alleles) lines += " " + std::to_string(a);
         lines += "\n";
