@@ -8,8 +8,16 @@ namespace {
 
 bool exportStart(BatchRun& run)
 {
-    for (int v : {5, 10, 15, 20}) {
-        std::string name = suffixedResultName(run.options, run.inputName, "-m" + std::to_string(v) + ".txt");
+    std::vector<std::string> names;
+    for (int v : {5, 10, 15, 20})
+        names.push_back(suffixedResultName(run.options, run.inputName, "-m" + std::to_string(v) + ".txt"));
+    // A name that must not be written (the input, a file of someone else's)
+    // stops the run before anything is written.
+    if (!run.files.acceptNames(names)) {
+        run.status = 1;
+        return false;
+    }
+    for (const std::string& name : names) {
         // A file that cannot be created is reported; the others are still written.
         if (OutputFile* file = run.openResultFile(name, true)) run.datSinks.push_back(&file->stream());
     }

@@ -45,7 +45,9 @@ std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
         map.centimorgans.push_back(centimorgans);
         if (columns == 4) {
             double basePair = 0;
-            if (!wholeDecimal(fields[3], basePair) || basePair != std::floor(basePair)) {
+            // A position must fit the integer it is kept in.
+            if (!wholeDecimal(fields[3], basePair) || basePair != std::floor(basePair) || basePair < -9.2e18
+                || basePair > 9.2e18) {
                 error = where + ": \"" + fields[3] + "\" is not a base-pair position";
                 return std::nullopt;
             }
