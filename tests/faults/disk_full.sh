@@ -62,7 +62,7 @@ ln -s /dev/full out/r.dat
 "$tavirlen" -b small.txt --out out/r --force --seed 1 --quiet >/dev/null 2>&1 || fail "/dev/full: the run failed"
 [ -f out/r.dat ] && [ ! -L out/r.dat ] && [ -c /dev/full ] || fail "/dev/full: r.dat is not a regular file"
 
-if [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null; then
+if [ "$(id -u)" -eq 0 ] && unshare -m sh -c "mount -t tmpfs tmpfs '$scratch' && umount '$scratch'" 2>/dev/null; then
     unshare -m sh "$script" "$tavirlen" tmpfs || fail "on a full tmpfs"
 else
     echo "disk_full.sh: no full tmpfs without root and mount namespaces; the file-size limit stands in"
