@@ -54,7 +54,11 @@ void readColumnLine(IlpModel& model, const std::vector<std::string>& tokens)
 bool readSolverLog(IlpModel& model, const std::string& logFileName)
 {
     std::ifstream log(logFileName);
-    if (!log.is_open()) return false;
+    return log.is_open() && readSolverLog(model, log);
+}
+
+bool readSolverLog(IlpModel& model, std::istream& log)
+{
     bool listing = false;
     std::string line;
     while (std::getline(log, line)) {

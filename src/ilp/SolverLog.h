@@ -3,6 +3,7 @@
 #include "ilp/IlpModel.h"
 
 #include <cstdio>
+#include <istream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,5 +19,6 @@ void writeSolutionListing(std::FILE* log, const std::vector<std::pair<std::strin
 // Lines from an "ILP0008I" line through the next "ILP0001I" line are passed
 // over. False when the log cannot be opened or holds no listing.
 bool readSolverLog(IlpModel& model, const std::string& logFileName);
+bool readSolverLog(IlpModel& model, std::istream& log);
 
 } // namespace tavirlen

@@ -129,10 +129,12 @@ void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int child
             int m1 = at(*mother, l).allele1;
             auto [paternalBelow, paternalAbove] = flankingSources(*child, 0, l);
             auto [maternalBelow, maternalAbove] = flankingSources(*child, 1, l);
-            auto cost = [&](int paternal, int maternal) {
+            // Copies: clang before 16 cannot capture structured bindings.
+            auto cost = [pb = paternalBelow, pa = paternalAbove, mb = maternalBelow, ma = maternalAbove](
+                            int paternal, int maternal) {
                 int disagreements = 0;
-                for (int s : {paternalBelow, paternalAbove}) disagreements += s != -1 && s != paternal;
-                for (int s : {maternalBelow, maternalAbove}) disagreements += s != -1 && s != maternal;
+                for (int s : {pb, pa}) disagreements += s != -1 && s != paternal;
+                for (int s : {mb, ma}) disagreements += s != -1 && s != maternal;
                 return disagreements;
             };
             int keepPaternal = g.allele1 == f1 ? 0 : 1;
