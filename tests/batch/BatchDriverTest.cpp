@@ -191,7 +191,7 @@ TEST(BatchDriver, ResultFileThatCannotBeCreatedIsAnError)
     r = runTavirlen({"-n", "fam.txt", "--quiet"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.errors, "Cannot create result file: fam.txt-m10.txt\n");
-    EXPECT_TRUE(fileExists("fam.txt-m15.txt"));
+    EXPECT_FALSE(fileExists("fam.txt-m15.txt"));
 }
 
 TEST(BatchDriver, NeverOverwritesTheInput)
