@@ -1,5 +1,8 @@
 #include "PhasingTestSupport.h"
 
+#include "memberdp/SourceCosts.h"
+#include "memberdp/StateLayout.h"
+
 #include <sstream>
 #include <stdexcept>
 
@@ -74,6 +77,22 @@ WrittenFaults writtenFaults(const Pedigree& pedigree)
         }
     }
     return faults;
+}
+
+} // namespace tavirlen::test
+
+namespace tavirlen::test {
+
+int fewestRecombinants(const Pedigree& pedigree)
+{
+    if (stateBitCount(pedigree) > maximumStateBits) return -1;
+    StateLayout layout(pedigree);
+    if (!layout.sound) return -1;
+    if (pedigree.locusCount == 0) return 0;
+    std::vector<LocusRules> rules;
+    for (int l = 0; l < pedigree.locusCount; ++l) rules.push_back(locusRules(pedigree, layout, l));
+    SourceCosts costs = computeSourceCosts(layout, rules);
+    return costs.impossibleLocus >= 0 ? -1 : static_cast<int>(costs.base.back());
 }
 
 } // namespace tavirlen::test

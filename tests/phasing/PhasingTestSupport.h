@@ -34,3 +34,12 @@ struct WrittenFaults {
 WrittenFaults writtenFaults(const Pedigree& pedigree);
 
 } // namespace tavirlen::test
+
+namespace tavirlen::test {
+
+// The fewest recombinants of any configuration of a prepared family, by the
+// forward pass of the member-based programme; -1 when the family is beyond
+// that programme (more than 20 state bits) or no configuration fits.
+int fewestRecombinants(const Pedigree& pedigree);
+
+} // namespace tavirlen::test

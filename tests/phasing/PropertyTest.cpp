@@ -4,6 +4,7 @@
 #include "pedigree/DatasetSummary.h"
 #include "pedigree/Random.h"
 #include "phasing/BlockExtension.h"
+#include "phasing/Polish.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,29 @@ void expectSoundResult(const Pedigree& p, const std::map<int, Individual>& asRea
     EXPECT_EQ(p.recombinantCount, recountWritten(p)) << text;
 }
 
+// Polishing keeps all of that, never raises the count, draws nothing, and
+// either completes the family (every locus phased, the count the alleles
+// show) or leaves it exactly as block extension did.
+void expectSoundPolish(Pedigree& p, const std::map<int, Individual>& asRead, const std::string& text)
+{
+    const int extended = p.recombinantCount;
+    const std::string before = describe(p);
+    seedRandom(5);
+    polishPedigree(p);
+    const int next = tavirlen::rand();
+    seedRandom(5);
+    EXPECT_EQ(next, tavirlen::rand());
+    EXPECT_LE(p.recombinantCount, extended) << text;
+    expectSoundResult(p, asRead, text);
+    bool complete = true;
+    for (const auto& [id, m] : p.members)
+        for (const GenotypeRecord& g : m.genotypes) complete = complete && g.phased;
+    if (complete)
+        EXPECT_EQ(p.recombinantCount, storedRecombinants(p)) << text;
+    else
+        EXPECT_EQ(describe(p), before) << text;
+}
+
 TEST_P(BlockExtensionProperty, RandomFamiliesKeepTheirAllelesFitTheirParentsAndAreCountedFromTheirSources)
 {
     std::mt19937 engine(20240611);
@@ -109,6 +133,7 @@ TEST_P(BlockExtensionProperty, RandomFamiliesKeepTheirAllelesFitTheirParentsAndA
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << text;
         ASSERT_TRUE(phased) << text;
         expectSoundResult(p, asRead, text);
+        expectSoundPolish(p, asRead, text);
     }
 }
 

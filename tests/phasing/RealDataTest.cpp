@@ -1,7 +1,7 @@
 // Modes b and t on the public pedigree files, family by family as the batch
-// driver runs them: no written source contradicts the alleles and no child
-// carries an allele its written parent lacks. Skipped where the folder is
-// absent.
+// driver runs them, with and without polishing: no written source
+// contradicts the alleles and no child carries an allele its written parent
+// lacks. Skipped where the folder is absent.
 #include "PhasingTestSupport.h"
 
 #include "pedigree/DatasetSummary.h"
@@ -9,6 +9,7 @@
 #include "pedigree/PedigreeReader.h"
 #include "pedigree/Random.h"
 #include "phasing/BlockExtension.h"
+#include "phasing/Polish.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ struct FileFaults {
     std::string first;
 };
 
-FileFaults phaseFile(const std::filesystem::path& path, int headerColumns)
+FileFaults phaseFile(const std::filesystem::path& path, int headerColumns, bool polish)
 {
     FileFaults result;
     std::ifstream input(path);
@@ -40,6 +41,7 @@ FileFaults phaseFile(const std::filesystem::path& path, int headerColumns)
         owned->prepare();
         Pedigree& pedigree = summary.addPedigree(std::move(owned));
         if (!runBlockExtension(pedigree)) continue;
+        if (polish) polishPedigree(pedigree);
         ++result.families;
         test::WrittenFaults faults = test::writtenFaults(pedigree);
         if (faults.wrongSources + faults.unfitAlleles == 0) continue;
@@ -58,10 +60,12 @@ TEST(RealData, EveryWrittenSourceNamesTheCarriedAlleleAndEveryChildFitsItsParent
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() == ".md") continue;
         for (int headerColumns : {6, 7}) {
-            FileFaults faults = phaseFile(entry.path(), headerColumns);
-            EXPECT_EQ(faults.faultyFamilies, 0) << entry.path().filename() << " with " << headerColumns
-                                                << " header columns, " << faults.first;
-            families += faults.families;
+            for (bool polish : {false, true}) {
+                FileFaults faults = phaseFile(entry.path(), headerColumns, polish);
+                EXPECT_EQ(faults.faultyFamilies, 0) << entry.path().filename() << " with " << headerColumns
+                                                    << " header columns, polish " << polish << ", " << faults.first;
+                families += faults.families;
+            }
         }
     }
     EXPECT_GT(families, 0);
