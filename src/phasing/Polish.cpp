@@ -1,10 +1,14 @@
 #include "phasing/Polish.h"
 
+#include "phasing/BlockExtension.h"
 #include "phasing/PhasingHelpers.h"
 #include "phasing/Sources.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <tuple>
 #include <set>
 #include <utility>
 #include <vector>
@@ -61,14 +65,6 @@ bool passable(const Individual* parent, std::size_t k, int allele)
     return missingAllele(p.allele1) || missingAllele(p.allele2) || allele == p.allele1 || allele == p.allele2;
 }
 
-// Which of the parent's alleles the allele is, with the parent's order
-// swapped or not.
-int sourceOf(const GenotypeRecord& parent, bool swapped, int allele)
-{
-    int source = sourceOf(parent, allele);
-    return source == -1 || !swapped ? source : 1 - source;
-}
-
 // One side of a member whose source the programme follows along the loci:
 // the member moves, its parent may or may not.
 struct FollowedSide {
@@ -78,21 +74,40 @@ struct FollowedSide {
     int parentMover; // index among the movers, or -1
 };
 
-// A move: the allele orders of one to three members chosen together at the
-// loci their genotypes and parents leave open, with everyone else held as
+// The alleles a mover may take at one locus, the stored pair first.
+using Records = std::vector<std::pair<int, int>>;
+
+// Which of the parent's alleles the allele is, the parent holding `record`.
+int sourceOf(std::pair<int, int> record, int allele)
+{
+    GenotypeRecord g;
+    g.allele1 = record.first;
+    g.allele2 = record.second;
+    return sourceOf(g, allele);
+}
+
+std::pair<int, int> recordOf(const GenotypeRecord& g) { return {g.allele1, g.allele2}; }
+int alleleOf(std::pair<int, int> record, int side) { return side == 0 ? record.first : record.second; }
+
+// A move: one to three members take again, at every locus, one of the
+// records allowed them there (their stored alleles swapped where both orders
+// fit their parents; filled alleles chosen again), with everyone else held as
 // they are, so that the recombinants they take part in are fewest. An exact
 // programme over the loci. Its state holds:
-//   - per mover, its order at its last heterozygous locus: the sources of
+//   - per mover, its record at its last heterozygous locus: the sources of
 //     its children that do not move change only at its heterozygous loci,
-//     which follow each other;
+//     which follow each other (a mover with such children keeps being
+//     heterozygous where it was, and homozygous where it was);
 //   - per followed side (a mover's own side), the last source on it (0, 1 or
 //     none yet): that side may skip some of the mover's heterozygous loci
 //     (where the parent is homozygous), so its last source travels along.
-// One member alone has 2 x 3 x 3 states; a child with both parents, 8 x 9
-// when the parents are founders.
+// One member alone that only turns has 2 x 3 x 3 states; a child turning
+// with both parents, 8 x 9 when the parents are founders.
 class JointProgramme {
 public:
-    JointProgramme(Pedigree& pedigree, const std::vector<Individual*>& movers) : movers_(movers)
+    // `records[i][k]`: what mover i may take at locus k.
+    JointProgramme(Pedigree& pedigree, const std::vector<Individual*>& movers, std::vector<std::vector<Records>> records)
+        : movers_(movers), records_(std::move(records))
     {
         for (std::size_t i = 0; i < movers_.size(); ++i) {
             std::vector<Child> outside;
@@ -102,83 +117,95 @@ public:
             for (int side = 0; side < 2; ++side)
                 if (const Individual* parent = parentOf(pedigree, *movers_[i], side))
                     followed_.push_back({i, side, parent, moverIndex(parent)});
+            std::size_t most = 1;
+            for (const Records& r : records_[i]) most = std::max(most, r.size());
+            radix_.push_back(most);
         }
-        orderStates_ = std::size_t(1) << movers_.size();
-        states_ = orderStates_;
+        recordStates_ = 1;
+        for (std::size_t r : radix_) recordStates_ *= r;
+        states_ = recordStates_;
         for (std::size_t f = 0; f < followed_.size(); ++f) states_ *= 3;
     }
 
     std::size_t stateCount() const { return states_; }
 
-    // Per mover and locus, whether its stored order is to be swapped. On
-    // equal costs the stored orders stay.
-    std::vector<std::vector<bool>> solve() const
+    // Per mover and locus, the index of the record to take. On equal costs
+    // the stored records stay.
+    std::vector<std::vector<std::size_t>> solve() const
     {
         const std::size_t movers = movers_.size();
         const std::size_t followed = followed_.size();
         const std::size_t loci = movers_[0]->genotypes.size();
         struct Back {
             std::uint32_t from = 0;
-            std::uint8_t choice = 0;
+            std::uint32_t choice = 0;
         };
         std::vector<Back> back(loci * states_);
         std::vector<int> cost(states_, unreachable);
         std::vector<int> next(states_);
-        // Place value of each followed side's digit in a state.
+        // Place values: of each mover's record digit, of each followed side's.
+        std::vector<std::size_t> moverPlace(movers);
+        for (std::size_t i = 0, value = 1; i < movers; value *= radix_[i], ++i) moverPlace[i] = value;
         std::vector<std::size_t> place(followed);
-        for (std::size_t f = 0, value = orderStates_; f < followed; ++f, value *= 3) place[f] = value;
+        for (std::size_t f = 0, value = recordStates_; f < followed; ++f, value *= 3) place[f] = value;
         std::size_t start = 0;
         for (std::size_t f = 0; f < followed; ++f) start += none * place[f];
         cost[start] = 0;
         std::vector<int> lastHeterozygous(movers, -1);
         std::vector<char> heterozygous(movers);
-        std::vector<std::pair<int, int>> ranks(movers);
-        std::vector<std::size_t> choices;
-        // Source on each followed side for each choice at the locus (-1: none).
-        std::vector<int> sources(followed * orderStates_);
+        // Per mover, the cost of its non-moving children's sides for each
+        // (record at the last heterozygous locus, record here).
+        std::vector<std::vector<int>> ranks(movers);
+        // Per choice (a record index per mover), its digits and the source it
+        // gives each followed side (-1: none).
+        std::vector<std::vector<std::size_t>> choices;
+        std::vector<std::vector<int>> sources;
         for (std::size_t k = 0; k < loci; ++k) {
-            choices.clear();
-            std::size_t fixedMask = 0;
             for (std::size_t i = 0; i < movers; ++i) {
-                const GenotypeRecord& g = movers_[i]->genotypes[k];
-                heterozygous[i] = g.informative();
-                ranks[i] = {0, 0};
+                heterozygous[i] = movers_[i]->genotypes[k].informative();
+                ranks[i].clear();
                 if (heterozygous[i] && lastHeterozygous[i] != -1)
                     ranks[i] = rankChildren(i, static_cast<std::size_t>(lastHeterozygous[i]), k);
-                if (!g.informative() || !passable(father(i), k, g.allele2) || !passable(mother(i), k, g.allele1))
-                    fixedMask |= std::size_t(1) << i;
             }
-            for (std::size_t choice = 0; choice < orderStates_; ++choice) {
-                if (choice & fixedMask) continue;
-                choices.push_back(choice);
+            choices.clear();
+            sources.clear();
+            std::vector<std::size_t> digits(movers, 0);
+            for (bool more = true; more;) {
+                choices.push_back(digits);
+                std::vector<int> side(followed);
                 for (std::size_t f = 0; f < followed; ++f) {
-                    const FollowedSide& side = followed_[f];
-                    const GenotypeRecord& g = movers_[side.child]->genotypes[k];
-                    const bool childSwapped = choice >> side.child & 1;
-                    const bool parentSwapped = side.parentMover != -1 && (choice >> side.parentMover & 1);
-                    sources[f * orderStates_ + choice] = sourceOf(
-                        side.parent->genotypes[k], parentSwapped, g.allele(childSwapped ? 1 - side.side : side.side));
+                    const FollowedSide& fs = followed_[f];
+                    std::pair<int, int> child = records_[fs.child][k][digits[fs.child]];
+                    std::pair<int, int> parent = fs.parentMover != -1
+                        ? records_[static_cast<std::size_t>(fs.parentMover)][k][digits[static_cast<std::size_t>(fs.parentMover)]]
+                        : recordOf(fs.parent->genotypes[k]);
+                    side[f] = sourceOf(parent, alleleOf(child, fs.side));
+                }
+                sources.push_back(side);
+                more = false;
+                for (std::size_t i = 0; i < movers && !more; ++i) {
+                    if (++digits[i] < records_[i][k].size()) {
+                        more = true;
+                    } else {
+                        digits[i] = 0;
+                    }
                 }
             }
             std::fill(next.begin(), next.end(), unreachable);
             for (std::size_t state = 0; state < states_; ++state) {
                 if (cost[state] == unreachable) continue;
-                const std::size_t orders = state % orderStates_;
-                for (std::size_t choice : choices) {
+                for (std::size_t c = 0; c < choices.size(); ++c) {
+                    const std::vector<std::size_t>& choice = choices[c];
                     int total = cost[state];
-                    std::size_t to = state - orders;
+                    std::size_t to = state;
                     for (std::size_t i = 0; i < movers; ++i) {
-                        const std::size_t bit = std::size_t(1) << i;
-                        if (!heterozygous[i]) {
-                            to += orders & bit;
-                            continue;
-                        }
-                        if (lastHeterozygous[i] != -1)
-                            total += (choice & bit) == (orders & bit) ? ranks[i].second : ranks[i].first;
-                        to += choice & bit;
+                        if (!heterozygous[i]) continue;
+                        const std::size_t last = state / moverPlace[i] % radix_[i];
+                        if (lastHeterozygous[i] != -1) total += ranks[i][last * radix_[i] + choice[i]];
+                        to = to - last * moverPlace[i] + choice[i] * moverPlace[i];
                     }
                     for (std::size_t f = 0; f < followed; ++f) {
-                        const int source = sources[f * orderStates_ + choice];
+                        const int source = sources[c][f];
                         if (source == -1) continue;
                         const int last = static_cast<int>(state / place[f] % 3);
                         if (last != none && last != source) ++total;
@@ -186,25 +213,27 @@ public:
                     }
                     if (total < next[to]) {
                         next[to] = total;
-                        back[k * states_ + to] = {static_cast<std::uint32_t>(state), static_cast<std::uint8_t>(choice)};
+                        back[k * states_ + to] = {static_cast<std::uint32_t>(state), static_cast<std::uint32_t>(c)};
                     }
                 }
             }
             for (std::size_t i = 0; i < movers; ++i)
                 if (heterozygous[i]) lastHeterozygous[i] = static_cast<int>(k);
+            backChoices_.push_back(choices);
             std::swap(cost, next);
         }
 
         std::size_t best = 0;
         for (std::size_t s = 1; s < states_; ++s)
             if (cost[s] < cost[best]) best = s;
-        std::vector<std::vector<bool>> swaps(movers, std::vector<bool>(loci, false));
+        std::vector<std::vector<std::size_t>> taken(movers, std::vector<std::size_t>(loci, 0));
         for (std::size_t k = loci; k-- > 0;) {
             const Back& b = back[k * states_ + best];
-            for (std::size_t i = 0; i < movers; ++i) swaps[i][k] = b.choice >> i & 1;
+            for (std::size_t i = 0; i < movers; ++i) taken[i][k] = backChoices_[k][b.choice][i];
             best = b.from;
         }
-        return swaps;
+        backChoices_.clear();
+        return taken;
     }
 
 private:
@@ -218,43 +247,44 @@ private:
         return -1;
     }
 
-    const Individual* parent(std::size_t i, int side) const
-    {
-        for (const FollowedSide& f : followed_)
-            if (f.child == i && f.side == side) return f.parent;
-        return nullptr;
-    }
-    const Individual* father(std::size_t i) const { return parent(i, 0); }
-    const Individual* mother(std::size_t i) const { return parent(i, 1); }
-
     // Over the mover's children that do not move, from its heterozygous
-    // locus j to k: (same rank, different rank), the children that keep
-    // their source when the mover keeps its orders and those that change.
-    std::pair<int, int> rankChildren(std::size_t i, std::size_t j, std::size_t k) const
+    // locus j to k: for each pair of records there and here, how many of
+    // them change source.
+    std::vector<int> rankChildren(std::size_t i, std::size_t j, std::size_t k) const
     {
-        std::pair<int, int> ranks{0, 0};
-        const Individual& m = *movers_[i];
+        const Records& from = records_[i][j];
+        const Records& to = records_[i][k];
+        std::vector<int> ranks(radix_[i] * radix_[i], 0);
         for (const Child& c : outside_[i]) {
-            int from = sourceOf(m.genotypes[j], c.member->genotypes[j].allele(c.side));
-            int to = sourceOf(m.genotypes[k], c.member->genotypes[k].allele(c.side));
-            if (from == -1 || to == -1) continue;
-            ++(from == to ? ranks.first : ranks.second);
+            const int a = c.member->genotypes[j].allele(c.side);
+            const int b = c.member->genotypes[k].allele(c.side);
+            for (std::size_t r = 0; r < from.size(); ++r) {
+                const int s = sourceOf(from[r], a);
+                if (s == -1) continue;
+                for (std::size_t q = 0; q < to.size(); ++q) {
+                    const int t = sourceOf(to[q], b);
+                    if (t != -1 && t != s) ++ranks[r * radix_[i] + q];
+                }
+            }
         }
         return ranks;
     }
 
     std::vector<Individual*> movers_;
+    std::vector<std::vector<Records>> records_;
     std::vector<std::vector<Child>> outside_;
     std::vector<FollowedSide> followed_;
-    std::size_t orderStates_ = 1;
+    std::vector<std::size_t> radix_;
+    std::size_t recordStates_ = 1;
     std::size_t states_ = 1;
+    mutable std::vector<std::vector<std::vector<std::size_t>>> backChoices_;
 };
 
 // The largest programme a move may use; a child whose two parents both have
 // parents of their own would need 8 x 729.
 constexpr std::size_t largestMove = 648;
 
-// The recombinants that depend on the movers' orders.
+// The recombinants that depend on the movers' records.
 int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
 {
     std::set<std::pair<int, int>> sides; // (member, side)
@@ -271,26 +301,279 @@ int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
     return count;
 }
 
-// Chooses the movers' orders again; keeps them only when they count fewer.
-bool polishMove(Pedigree& pedigree, const std::vector<Individual*>& movers)
+// The records a member may take at locus k: its stored alleles, and swapped
+// where both orders fit its parents.
+Records turns(Pedigree& pedigree, const Individual& m, std::size_t k)
 {
-    JointProgramme programme(pedigree, movers);
+    const GenotypeRecord& g = m.genotypes[k];
+    Records records{recordOf(g)};
+    if (g.informative() && passable(parentOf(pedigree, m, 0), k, g.allele2)
+        && passable(parentOf(pedigree, m, 1), k, g.allele1))
+        records.push_back({g.allele2, g.allele1});
+    return records;
+}
+
+// Takes the movers' records again; keeps them only when they count fewer.
+bool polishMove(Pedigree& pedigree, const std::vector<Individual*>& movers,
+                std::vector<std::vector<Records>> records)
+{
+    JointProgramme programme(pedigree, movers, records);
     if (programme.stateCount() > largestMove) return false;
-    std::vector<std::vector<bool>> swaps = programme.solve();
+    std::vector<std::vector<std::size_t>> taken = programme.solve();
     bool any = false;
-    for (const auto& perMover : swaps)
-        for (bool s : perMover) any = any || s;
+    for (const auto& perMover : taken)
+        for (std::size_t t : perMover) any = any || t != 0;
     if (!any) return false;
     const int before = moveRecombinants(pedigree, movers);
-    auto swapAll = [&] {
-        for (std::size_t i = 0; i < movers.size(); ++i)
-            for (std::size_t k = 0; k < swaps[i].size(); ++k)
-                if (swaps[i][k]) std::swap(movers[i]->genotypes[k].allele1, movers[i]->genotypes[k].allele2);
-    };
-    swapAll();
+    std::vector<std::vector<std::pair<int, int>>> stored(movers.size());
+    for (std::size_t i = 0; i < movers.size(); ++i) {
+        for (std::size_t k = 0; k < taken[i].size(); ++k) {
+            GenotypeRecord& g = movers[i]->genotypes[k];
+            stored[i].push_back(recordOf(g));
+            std::tie(g.allele1, g.allele2) = records[i][k][taken[i][k]];
+        }
+    }
     if (moveRecombinants(pedigree, movers) < before) return true;
-    swapAll();
+    for (std::size_t i = 0; i < movers.size(); ++i)
+        for (std::size_t k = 0; k < taken[i].size(); ++k)
+            std::tie(movers[i]->genotypes[k].allele1, movers[i]->genotypes[k].allele2) = stored[i][k];
     return false;
+}
+
+// Turns only.
+bool polishMove(Pedigree& pedigree, const std::vector<Individual*>& movers)
+{
+    std::vector<std::vector<Records>> records(movers.size());
+    for (std::size_t i = 0; i < movers.size(); ++i)
+        for (std::size_t k = 0; k < movers[i]->genotypes.size(); ++k)
+            records[i].push_back(turns(pedigree, *movers[i], k));
+    return polishMove(pedigree, movers, std::move(records));
+}
+
+// The source on one side of a member at the nearest locus below `first`
+// (step -1) or above `last` (step +1) where it is determined; -1 where there
+// is none.
+int nearestSource(const Individual& member, const Individual& parent, int side, std::size_t from, int step)
+{
+    for (std::size_t l = from + static_cast<std::size_t>(step); l < member.genotypes.size();
+         l += static_cast<std::size_t>(step)) {
+        int source = sourceOf(parent.genotypes[l], member.genotypes[l].allele(side));
+        if (source != -1) return source;
+    }
+    return -1;
+}
+
+// A side whose sources in a window of loci may change: the member's side
+// from that parent, with the determined sources just outside the window.
+struct WindowSide {
+    const Individual* member;
+    const Individual* parent;
+    int side;
+    int below, above;
+};
+
+// The recombinants along a side in the window and at its two edges.
+int windowRecombinants(const WindowSide& s, std::size_t first, std::size_t last)
+{
+    int total = 0;
+    int previous = s.below;
+    for (std::size_t k = first; k <= last; ++k) {
+        int source = sourceOf(s.parent->genotypes[k], s.member->genotypes[k].allele(s.side));
+        if (source == -1) continue;
+        total += previous != -1 && previous != source;
+        previous = source;
+    }
+    return total + (previous != -1 && s.above != -1 && previous != s.above);
+}
+
+// The most loci a window spans, and the most in which it also takes filled
+// alleles again (a wider one tries too many combinations for what it finds).
+constexpr std::size_t windowWidth = 4;
+constexpr std::size_t refillWidth = 2;
+
+// The most combinations a window tries for the parents, and for each child.
+constexpr std::size_t largestWindow = 4096;
+constexpr std::size_t largestChildWindow = 256;
+
+// What a member may take at one locus of a window: `records` (the stored
+// record first).
+struct Slot {
+    Individual* member;
+    std::size_t locus;
+    Records records;
+};
+
+// Sets every slot to its record in the combination (a mixed-radix number).
+void take(std::vector<Slot>& slots, std::size_t combination)
+{
+    for (Slot& s : slots) {
+        GenotypeRecord& g = s.member->genotypes[s.locus];
+        std::tie(g.allele1, g.allele2) = s.records[combination % s.records.size()];
+        combination /= s.records.size();
+    }
+}
+
+std::size_t combinations(const std::vector<Slot>& slots)
+{
+    std::size_t count = 1;
+    for (const Slot& s : slots) count *= s.records.size();
+    return count;
+}
+
+// A few neighbouring loci of a couple and their children, every record they
+// may take there tried: the parents' records together, and for each of them
+// each child's own (the children's sides depend on their own records and
+// their parents', so each child is best on its own). Where parents and
+// children are heterozygous for the same two alleles, a child's two sources
+// follow both parents' orders and its own: the combination that fits the
+// neighbouring loci can need several of them turned at once.
+bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, std::size_t first, std::size_t last,
+                  const std::function<Records(const Individual&, std::size_t)>& recordsAt)
+{
+    auto sideOf = [&](const Individual* member, int side) {
+        const Individual* parent = parentOf(pedigree, *member, side);
+        return WindowSide{member, parent, side, nearestSource(*member, *parent, side, first, -1),
+                          nearestSource(*member, *parent, side, last, 1)};
+    };
+    auto slotsOf = [&](Individual& m, std::vector<Slot>& slots) {
+        for (std::size_t k = first; k <= last; ++k) {
+            Records records = recordsAt(m, k);
+            if (records.size() > 1) slots.push_back({&m, k, std::move(records)});
+        }
+    };
+
+    // The parents' slots, their sides and those of their other children.
+    std::vector<Slot> parentSlots;
+    slotsOf(father, parentSlots);
+    slotsOf(mother, parentSlots);
+    std::vector<Individual*> children;
+    std::vector<WindowSide> parentSides;
+    for (Individual* parent : {&father, &mother}) {
+        for (int side = 0; side < 2; ++side)
+            if (parentOf(pedigree, *parent, side)) parentSides.push_back(sideOf(parent, side));
+        for (const Child& c : childrenOf(pedigree, *parent)) {
+            Individual* child = pedigree.member(c.member->individualId);
+            if (child->fatherId == father.individualId && child->motherId == mother.individualId) {
+                if (parent == &father) children.push_back(child);
+            } else {
+                parentSides.push_back(sideOf(child, c.side));
+            }
+        }
+    }
+    // Each child's slots and the sides they decide: its own two and its
+    // children's from it.
+    std::vector<std::vector<Slot>> childSlots(children.size());
+    std::vector<std::vector<WindowSide>> childSides(children.size());
+    bool any = !parentSlots.empty();
+    for (std::size_t c = 0; c < children.size(); ++c) {
+        slotsOf(*children[c], childSlots[c]);
+        if (combinations(childSlots[c]) > largestChildWindow) return false;
+        any = any || !childSlots[c].empty();
+        childSides[c] = {sideOf(children[c], 0), sideOf(children[c], 1)};
+        for (const Child& g : childrenOf(pedigree, *children[c])) childSides[c].push_back(sideOf(g.member, g.side));
+    }
+    if (!any || combinations(parentSlots) > largestWindow) return false;
+
+    auto sidesCost = [&](const std::vector<WindowSide>& sides) {
+        int total = 0;
+        for (const WindowSide& s : sides) total += windowRecombinants(s, first, last);
+        return total;
+    };
+    // For a combination of the parents' records: the cost, with each child's
+    // best combination of its own (the lowest one on equal costs).
+    // A child's records as tried must still fit its parents' as tried.
+    auto fits = [&](const Individual& child) {
+        for (std::size_t k = first; k <= last; ++k)
+            if (!passable(&father, k, child.genotypes[k].allele1) || !passable(&mother, k, child.genotypes[k].allele2))
+                return false;
+        return true;
+    };
+    auto evaluate = [&](std::size_t parents, std::vector<std::size_t>& best) {
+        take(parentSlots, parents);
+        int total = sidesCost(parentSides);
+        for (std::size_t c = 0; c < children.size() && total != std::numeric_limits<int>::max(); ++c) {
+            int bestCost = std::numeric_limits<int>::max();
+            for (std::size_t own = 0; own < combinations(childSlots[c]); ++own) {
+                take(childSlots[c], own);
+                if (!fits(*children[c])) continue;
+                int cost = sidesCost(childSides[c]);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    best[c] = own;
+                }
+            }
+            take(childSlots[c], 0);
+            total = bestCost == std::numeric_limits<int>::max() ? bestCost : total + bestCost;
+        }
+        return total;
+    };
+    const int now = sidesCost(parentSides) + [&] {
+        int total = 0;
+        for (const auto& sides : childSides) total += sidesCost(sides);
+        return total;
+    }();
+    std::vector<std::size_t> best(children.size(), 0);
+    std::vector<std::size_t> trial(children.size(), 0);
+    std::size_t bestParents = 0;
+    int bestCost = now;
+    for (std::size_t parents = 0; parents < combinations(parentSlots); ++parents) {
+        int cost = evaluate(parents, trial);
+        if (cost < bestCost) {
+            bestCost = cost;
+            bestParents = parents;
+            best = trial;
+        }
+    }
+    take(parentSlots, bestParents);
+    for (std::size_t c = 0; c < children.size(); ++c) take(childSlots[c], best[c]);
+    return bestCost < now;
+}
+
+// The records a member may take at locus k when some of its alleles there
+// were filled (missing as read): the typed alleles kept, a non-founder's
+// paternal allele one of its father's and its maternal one of its mother's,
+// a founder's from its own alleles and its children's. Every child must keep
+// fitting, and a member with children keeps being heterozygous where it was
+// (and homozygous where it was).
+Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const GenotypeRecord& asRead,
+                bool keepHeterozygosity = true)
+{
+    const GenotypeRecord& g = m.genotypes[k];
+    std::vector<int> typed;
+    for (int a : {asRead.allele1, asRead.allele2})
+        if (!missingAllele(a)) typed.push_back(a);
+    if (typed.size() == 2) return turns(pedigree, m, k);
+    const std::vector<Child> children = childrenOf(pedigree, m);
+    std::vector<int> options[2];
+    for (int side = 0; side < 2; ++side) {
+        if (const Individual* parent = parentOf(pedigree, m, side)) {
+            for (int a : {parent->genotypes[k].allele1, parent->genotypes[k].allele2})
+                if (!missingAllele(a)) options[side].push_back(a);
+        } else {
+            options[side] = {g.allele1, g.allele2};
+            for (const Child& c : children)
+                for (int a : {c.member->genotypes[k].allele1, c.member->genotypes[k].allele2})
+                    if (!missingAllele(a)) options[side].push_back(a);
+        }
+        if (options[side].empty()) options[side] = {g.allele(side)};
+    }
+    Records records{recordOf(g)};
+    for (int a : options[0]) {
+        for (int b : options[1]) {
+            if (std::find(records.begin(), records.end(), std::make_pair(a, b)) != records.end()) continue;
+            bool keeps = typed.empty() || a == typed[0] || b == typed[0];
+            GenotypeRecord trial;
+            trial.allele1 = a;
+            trial.allele2 = b;
+            keeps = keeps && (children.empty() || !keepHeterozygosity || trial.informative() == g.informative());
+            for (const Child& c : children) {
+                int carried = c.member->genotypes[k].allele(c.side);
+                keeps = keeps && (missingAllele(carried) || carried == a || carried == b);
+            }
+            if (keeps) records.push_back({a, b});
+        }
+    }
+    return records;
 }
 
 // Every child fits its parents in the stored orders.
@@ -337,14 +620,37 @@ int storedRecombinants(const Pedigree& pedigree)
     return count;
 }
 
-bool polishPedigree(Pedigree& pedigree)
+bool polishPedigree(Pedigree& pedigree, const std::map<int, Individual>* asRead)
 {
     if (!sameLocusCount(pedigree) || !storedOrdersFit(pedigree)) return false;
     const int before = pedigree.recombinantCount;
     const std::map<int, Individual> asExtended = pedigree.members;
+    // What a member may take at a locus in a window: turned, and with its
+    // filled alleles taken again where it has any.
+    const std::function<Records(const Individual&, std::size_t)> recordsAt = [&](const Individual& m, std::size_t k) {
+        if (asRead) {
+            auto read = asRead->find(m.individualId);
+            if (read != asRead->end() && k < read->second.genotypes.size())
+                return refills(pedigree, m, k, read->second.genotypes[k], false);
+        }
+        return turns(pedigree, m, k);
+    };
+    const std::function<Records(const Individual&, std::size_t)> turnsAt = [&](const Individual& m, std::size_t k) {
+        return turns(pedigree, m, k);
+    };
     for (bool improved = true; improved;) {
         improved = false;
-        for (auto& [id, m] : pedigree.members) improved = polishMove(pedigree, {&m}) || improved;
+        for (auto& [id, m] : pedigree.members) {
+            auto read = asRead ? asRead->find(id) : std::map<int, Individual>::const_iterator();
+            if (!asRead || read == asRead->end() || read->second.genotypes.size() != m.genotypes.size()) {
+                improved = polishMove(pedigree, {&m}) || improved;
+                continue;
+            }
+            std::vector<std::vector<Records>> records(1);
+            for (std::size_t k = 0; k < m.genotypes.size(); ++k)
+                records[0].push_back(refills(pedigree, m, k, read->second.genotypes[k]));
+            improved = polishMove(pedigree, {&m}, std::move(records)) || improved;
+        }
         // A child with its two parents: where the three are heterozygous for
         // the same two alleles, turning one of them alone never pays, all
         // three together may.
@@ -352,6 +658,17 @@ bool polishPedigree(Pedigree& pedigree)
             Individual* father = parentOf(pedigree, m, 0);
             Individual* mother = parentOf(pedigree, m, 1);
             if (father && mother) improved = polishMove(pedigree, {&m, father, mother}) || improved;
+        }
+        std::set<std::pair<int, int>> couples;
+        for (auto& [id, m] : pedigree.members) {
+            Individual* father = parentOf(pedigree, m, 0);
+            Individual* mother = parentOf(pedigree, m, 1);
+            if (!father || !mother || !couples.insert({father->individualId, mother->individualId}).second) continue;
+            const std::size_t loci = m.genotypes.size();
+            for (std::size_t width = 0; width < windowWidth; ++width)
+                for (std::size_t k = 0; k + width < loci; ++k)
+                    improved = polishWindow(pedigree, *father, *mother, k, k + width,
+                                            width < refillWidth ? recordsAt : turnsAt) || improved;
         }
     }
     completeAndCount(pedigree);
@@ -361,6 +678,14 @@ bool polishPedigree(Pedigree& pedigree)
         return false;
     }
     return pedigree.recombinantCount < before;
+}
+
+bool runPolishedBlockExtension(Pedigree& pedigree)
+{
+    const std::map<int, Individual> asRead = pedigree.members;
+    if (!runBlockExtension(pedigree)) return false;
+    polishPedigree(pedigree, &asRead);
+    return true;
 }
 
 } // namespace tavirlen

@@ -101,7 +101,7 @@ void expectSoundPolish(Pedigree& p, const std::map<int, Individual>& asRead, con
     const int extended = p.recombinantCount;
     const std::string before = describe(p);
     seedRandom(5);
-    polishPedigree(p);
+    polishPedigree(p, &asRead);
     const int next = tavirlen::rand();
     seedRandom(5);
     EXPECT_EQ(next, tavirlen::rand());

@@ -40,8 +40,7 @@ FileFaults phaseFile(const std::filesystem::path& path, int headerColumns, bool 
         owned->finalise();
         owned->prepare();
         Pedigree& pedigree = summary.addPedigree(std::move(owned));
-        if (!runBlockExtension(pedigree)) continue;
-        if (polish) polishPedigree(pedigree);
+        if (!(polish ? runPolishedBlockExtension(pedigree) : runBlockExtension(pedigree))) continue;
         ++result.families;
         test::WrittenFaults faults = test::writtenFaults(pedigree);
         if (faults.wrongSources + faults.unfitAlleles == 0) continue;
