@@ -1,18 +1,22 @@
 // How far block extension's counts lie above the fewest recombinants, with
 // and without polishing:
 //   quality_bench [families per group] [seconds per exact solve] [chr5 file]
+// (0 families: the chr5 file only)
 // Groups of generated families (complete, or with 10% of the genotypes
 // missing; trios, nuclear families with 2 to 8 children, three generations
-// with half-siblings; 20 and 2,000 loci) are phased by mode b and by mode b
-// with polishing and compared with an exact minimum: the member-based
-// programme on complete data where the family fits it (20 state bits), else
-// the integer programme. Each exact solve runs in a child process with a
-// time limit; families whose solve does not finish are not compared. For
-// every group it prints the families compared, the mean excess over the
-// minimum (sum of counts minus sum of minima, over the sum of minima) and the
-// share of families at the minimum. A count below the minimum is possible
-// without polishing, and with it where polishing left block extension's
-// result (its count skips undetermined sources); those are counted apart.
+// with half-siblings; 20 loci with four alleles, 2,000 loci with two and, for
+// complete nuclear families, four; about one recombination per meiosis) are
+// phased by mode b, and by mode b with polishing (the members as read given,
+// so that filled alleles may be taken again), and compared with an exact
+// minimum: the member-based programme on complete data where the family fits
+// it (20 state bits), else the integer programme. Each exact solve runs in a
+// child process with a time limit; families whose solve does not finish are
+// not compared. For every group it prints the families compared, the excess
+// over the minimum (sum of counts minus sum of minima, over the sum of
+// minima), the families at the minimum and the time polishing took. A count
+// below the minimum is possible without polishing, and with it where
+// polishing left block extension's result (its count skips undetermined
+// sources); such families are counted apart and left out of the excess.
 //
 // With a chr5 file (six header columns): mode t with polishing against the
 // integer programme on the families where that finishes in time.
@@ -323,6 +327,7 @@ int main(int argc, char** argv)
     std::cout << "families per group " << families << ", exact solves limited to " << secondsPerSolve << " s\n";
 
     for (int loci : {20, 2000}) {
+        if (families <= 0) break;
         const bool dense = loci == 2000;
         const int count = dense ? std::max(families / 4, 1) : families;
         // About one recombination per meiosis; microsatellites at 20 loci,
@@ -344,6 +349,11 @@ int main(int argc, char** argv)
         deep.minChildren = 2;
         deep.halfSiblings = 0;
         group("10% missing nuclear, 2-8 children, " + l, deep, count, 505, false);
+        if (dense) {
+            // The same map with four alleles per locus, as microsatellites.
+            nuclear.maxAlleles = 4;
+            group("complete nuclear, 2-8 children, 4 alleles, " + l, nuclear, count, 606, false);
+        }
     }
     if (argc > 3) chr5((std::filesystem::path(home) / argv[3]).string());
     std::filesystem::current_path(home);

@@ -66,9 +66,10 @@ bool passable(const Individual* parent, std::size_t k, int allele)
 }
 
 // One side of a member whose source the programme follows along the loci:
-// the member moves, its parent may or may not.
+// the member or its parent (or both) moves.
 struct FollowedSide {
-    std::size_t child;  // index among the movers
+    const Individual* child;
+    int childMover; // index among the movers, or -1
     int side;
     const Individual* parent;
     int parentMover; // index among the movers, or -1
@@ -101,28 +102,38 @@ int alleleOf(std::pair<int, int> record, int side) { return side == 0 ? record.f
 //   - per followed side (a mover's own side), the last source on it (0, 1 or
 //     none yet): that side may skip some of the mover's heterozygous loci
 //     (where the parent is homozygous), so its last source travels along.
+// With `followChildren`, a mover's children are followed sides too, each with
+// its own last source, and the mover may turn homozygous or back.
 // One member alone that only turns has 2 x 3 x 3 states; a child turning
-// with both parents, 8 x 9 when the parents are founders.
+// with both parents, 8 x 9 when the parents are founders; a member following
+// four children, 3 to the power 6.
 class JointProgramme {
 public:
     // `records[i][k]`: what mover i may take at locus k.
-    JointProgramme(Pedigree& pedigree, const std::vector<Individual*>& movers, std::vector<std::vector<Records>> records)
+    JointProgramme(Pedigree& pedigree, const std::vector<Individual*>& movers, std::vector<std::vector<Records>> records,
+                   bool followChildren = false)
         : movers_(movers), records_(std::move(records))
     {
         for (std::size_t i = 0; i < movers_.size(); ++i) {
             std::vector<Child> outside;
-            for (const Child& c : childrenOf(pedigree, *movers_[i]))
-                if (moverIndex(c.member) == -1) outside.push_back(c);
+            for (const Child& c : childrenOf(pedigree, *movers_[i])) {
+                if (moverIndex(c.member) != -1) continue;
+                if (followChildren)
+                    followed_.push_back({c.member, -1, c.side, movers_[i], static_cast<int>(i)});
+                else
+                    outside.push_back(c);
+            }
             outside_.push_back(outside);
             for (int side = 0; side < 2; ++side)
                 if (const Individual* parent = parentOf(pedigree, *movers_[i], side))
-                    followed_.push_back({i, side, parent, moverIndex(parent)});
+                    followed_.push_back({movers_[i], static_cast<int>(i), side, parent, moverIndex(parent)});
             std::size_t most = 1;
             for (const Records& r : records_[i]) most = std::max(most, r.size());
             radix_.push_back(most);
+            stateRadix_.push_back(outside_.back().empty() ? 1 : most);
         }
         recordStates_ = 1;
-        for (std::size_t r : radix_) recordStates_ *= r;
+        for (std::size_t r : stateRadix_) recordStates_ *= r;
         states_ = recordStates_;
         for (std::size_t f = 0; f < followed_.size(); ++f) states_ *= 3;
     }
@@ -145,7 +156,7 @@ public:
         std::vector<int> next(states_);
         // Place values: of each mover's record digit, of each followed side's.
         std::vector<std::size_t> moverPlace(movers);
-        for (std::size_t i = 0, value = 1; i < movers; value *= radix_[i], ++i) moverPlace[i] = value;
+        for (std::size_t i = 0, value = 1; i < movers; value *= stateRadix_[i], ++i) moverPlace[i] = value;
         std::vector<std::size_t> place(followed);
         for (std::size_t f = 0, value = recordStates_; f < followed; ++f, value *= 3) place[f] = value;
         std::size_t start = 0;
@@ -164,24 +175,35 @@ public:
             for (std::size_t i = 0; i < movers; ++i) {
                 heterozygous[i] = movers_[i]->genotypes[k].informative();
                 ranks[i].clear();
-                if (heterozygous[i] && lastHeterozygous[i] != -1)
+                if (heterozygous[i] && lastHeterozygous[i] != -1 && stateRadix_[i] > 1)
                     ranks[i] = rankChildren(i, static_cast<std::size_t>(lastHeterozygous[i]), k);
             }
             choices.clear();
             sources.clear();
             std::vector<std::size_t> digits(movers, 0);
             for (bool more = true; more;) {
-                choices.push_back(digits);
                 std::vector<int> side(followed);
+                bool fits = true;
                 for (std::size_t f = 0; f < followed; ++f) {
                     const FollowedSide& fs = followed_[f];
-                    std::pair<int, int> child = records_[fs.child][k][digits[fs.child]];
+                    std::pair<int, int> child = fs.childMover != -1
+                        ? records_[static_cast<std::size_t>(fs.childMover)][k][digits[static_cast<std::size_t>(fs.childMover)]]
+                        : recordOf(fs.child->genotypes[k]);
                     std::pair<int, int> parent = fs.parentMover != -1
                         ? records_[static_cast<std::size_t>(fs.parentMover)][k][digits[static_cast<std::size_t>(fs.parentMover)]]
                         : recordOf(fs.parent->genotypes[k]);
                     side[f] = sourceOf(parent, alleleOf(child, fs.side));
+                    // A child and a parent that both move must still fit.
+                    const int allele = alleleOf(child, fs.side);
+                    if (fs.childMover != -1 && fs.parentMover != -1 && !missingAllele(allele)
+                        && !missingAllele(parent.first) && !missingAllele(parent.second) && allele != parent.first
+                        && allele != parent.second)
+                        fits = false;
                 }
-                sources.push_back(side);
+                if (fits) {
+                    choices.push_back(digits);
+                    sources.push_back(side);
+                }
                 more = false;
                 for (std::size_t i = 0; i < movers && !more; ++i) {
                     if (++digits[i] < records_[i][k].size()) {
@@ -199,7 +221,7 @@ public:
                     int total = cost[state];
                     std::size_t to = state;
                     for (std::size_t i = 0; i < movers; ++i) {
-                        if (!heterozygous[i]) continue;
+                        if (!heterozygous[i] || stateRadix_[i] == 1) continue;
                         const std::size_t last = state / moverPlace[i] % radix_[i];
                         if (lastHeterozygous[i] != -1) total += ranks[i][last * radix_[i] + choice[i]];
                         to = to - last * moverPlace[i] + choice[i] * moverPlace[i];
@@ -274,15 +296,33 @@ private:
     std::vector<std::vector<Records>> records_;
     std::vector<std::vector<Child>> outside_;
     std::vector<FollowedSide> followed_;
-    std::vector<std::size_t> radix_;
+    std::vector<std::size_t> radix_;      // records a mover may take at a locus, at most
+    std::vector<std::size_t> stateRadix_; // kept in the state: 1 when no child is grouped
     std::size_t recordStates_ = 1;
     std::size_t states_ = 1;
     mutable std::vector<std::vector<std::vector<std::size_t>>> backChoices_;
 };
 
-// The largest programme a move may use; a child whose two parents both have
-// parents of their own would need 8 x 729.
-constexpr std::size_t largestMove = 648;
+// The work a move may take: states times the combinations of records over
+// the loci (a child whose two parents both have parents of their own needs
+// 8 x 729 states; a member following six children on their own, 3 to the
+// power 8).
+constexpr std::size_t largestMove = 50000000;
+
+// The most members a move of a couple with their children takes (the
+// choices at a locus multiply over them).
+constexpr std::size_t largestFamilyMove = 7;
+
+// The most children a member follows one by one while taking filled alleles
+// again, loci permitting.
+constexpr std::size_t followedChildren = 6;
+
+// Whether a move with that many states over the family's loci is small
+// enough.
+bool affordable(std::size_t states, std::size_t loci)
+{
+    return states <= largestMove / std::max<std::size_t>(loci, 1);
+}
 
 // The recombinants that depend on the movers' records.
 int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
@@ -315,10 +355,17 @@ Records turns(Pedigree& pedigree, const Individual& m, std::size_t k)
 
 // Takes the movers' records again; keeps them only when they count fewer.
 bool polishMove(Pedigree& pedigree, const std::vector<Individual*>& movers,
-                std::vector<std::vector<Records>> records)
+                std::vector<std::vector<Records>> records, bool followChildren = false)
 {
-    JointProgramme programme(pedigree, movers, records);
-    if (programme.stateCount() > largestMove) return false;
+    // The work: every state meets every combination of records at a locus.
+    std::size_t work = 0;
+    for (std::size_t k = 0; k < records[0].size(); ++k) {
+        std::size_t combinations = 1;
+        for (const auto& perMover : records) combinations *= perMover[k].size();
+        work += combinations;
+    }
+    JointProgramme programme(pedigree, movers, records, followChildren);
+    if (programme.stateCount() > largestMove / std::max<std::size_t>(work, 1)) return false;
     std::vector<std::vector<std::size_t>> taken = programme.solve();
     bool any = false;
     for (const auto& perMover : taken)
@@ -536,7 +583,7 @@ bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, st
 // fitting, and a member with children keeps being heterozygous where it was
 // (and homozygous where it was).
 Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const GenotypeRecord& asRead,
-                bool keepHeterozygosity = true)
+                bool keepHeterozygosity = true, const std::vector<Individual*>* turning = nullptr)
 {
     const GenotypeRecord& g = m.genotypes[k];
     std::vector<int> typed;
@@ -567,8 +614,13 @@ Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const Ge
             trial.allele2 = b;
             keeps = keeps && (children.empty() || !keepHeterozygosity || trial.informative() == g.informative());
             for (const Child& c : children) {
-                int carried = c.member->genotypes[k].allele(c.side);
-                keeps = keeps && (missingAllele(carried) || carried == a || carried == b);
+                const GenotypeRecord& cg = c.member->genotypes[k];
+                int carried = cg.allele(c.side);
+                // A child that moves with the member may carry its other
+                // allele from it; the move checks the two together.
+                bool moving = turning && std::find(turning->begin(), turning->end(), c.member) != turning->end();
+                keeps = keeps && (missingAllele(carried) || carried == a || carried == b
+                                  || (moving && (cg.allele(1 - c.side) == a || cg.allele(1 - c.side) == b)));
             }
             if (keeps) records.push_back({a, b});
         }
@@ -620,56 +672,139 @@ int storedRecombinants(const Pedigree& pedigree)
     return count;
 }
 
+namespace {
+
+// What a member may take at each locus: turned only, or, given the member as
+// read, with its filled alleles taken again.
+class Choices {
+public:
+    Choices(Pedigree& pedigree, const std::map<int, Individual>* asRead) : pedigree_(pedigree), asRead_(asRead) {}
+
+    bool refilling() const { return asRead_ != nullptr; }
+
+    const GenotypeRecord* asRead(const Individual& m, std::size_t k) const
+    {
+        if (!asRead_) return nullptr;
+        auto read = asRead_->find(m.individualId);
+        if (read == asRead_->end() || k >= read->second.genotypes.size()) return nullptr;
+        return &read->second.genotypes[k];
+    }
+
+    Records at(const Individual& m, std::size_t k, bool keepHeterozygosity = false,
+               const std::vector<Individual*>* turning = nullptr) const
+    {
+        const GenotypeRecord* read = asRead(m, k);
+        return read ? refills(pedigree_, m, k, *read, keepHeterozygosity, turning) : turns(pedigree_, m, k);
+    }
+
+private:
+    Pedigree& pedigree_;
+    const std::map<int, Individual>* asRead_;
+};
+
+struct Couple {
+    Individual* father;
+    Individual* mother;
+    std::vector<Individual*> children;
+};
+
+std::vector<Couple> couplesOf(Pedigree& pedigree)
+{
+    std::vector<Couple> couples;
+    std::set<std::pair<int, int>> seen;
+    for (auto& [id, m] : pedigree.members) {
+        Individual* father = parentOf(pedigree, m, 0);
+        Individual* mother = parentOf(pedigree, m, 1);
+        if (!father || !mother) continue;
+        if (seen.insert({father->individualId, mother->individualId}).second) couples.push_back({father, mother, {}});
+        for (Couple& c : couples)
+            if (c.father == father && c.mother == mother) c.children.push_back(&m);
+    }
+    return couples;
+}
+
+// Each member on its own. With few children, each child is followed on its
+// own and the member may turn homozygous where that pays; with more, the
+// children are counted together and the member keeps its heterozygous loci.
+bool polishMembers(Pedigree& pedigree, const Choices& choices)
+{
+    bool improved = false;
+    for (auto& [id, m] : pedigree.members) {
+        std::size_t states = m.isFounder() ? 1 : 9;
+        for (std::size_t c = 0; c < m.childIds.size(); ++c) states *= 3;
+        const bool followChildren = choices.refilling() && m.childIds.size() <= followedChildren
+            && affordable(states * 8, m.genotypes.size());
+        std::vector<std::vector<Records>> records(1);
+        for (std::size_t k = 0; k < m.genotypes.size(); ++k) records[0].push_back(choices.at(m, k, !followChildren));
+        improved = polishMove(pedigree, {&m}, std::move(records), followChildren) || improved;
+    }
+    return improved;
+}
+
+// A couple and their children taking their records again all together,
+// every side followed on its own: where parents are untyped, which of a
+// child's alleles came from which parent follows from what the parents are
+// given, so neither can be settled alone.
+bool polishFamilies(Pedigree& pedigree, const Choices& choices)
+{
+    bool improved = false;
+    for (const Couple& couple : couplesOf(pedigree)) {
+        std::vector<Individual*> family{couple.father, couple.mother};
+        family.insert(family.end(), couple.children.begin(), couple.children.end());
+        if (family.size() > largestFamilyMove) continue;
+        std::vector<std::vector<Records>> records(family.size());
+        for (std::size_t i = 0; i < family.size(); ++i)
+            for (std::size_t k = 0; k < family[i]->genotypes.size(); ++k)
+                records[i].push_back(choices.at(*family[i], k, false, i < 2 ? &couple.children : nullptr));
+        improved = polishMove(pedigree, family, std::move(records), true) || improved;
+    }
+    return improved;
+}
+
+// A child with its two parents: where the three are heterozygous for the
+// same two alleles, turning one of them alone never pays, all three
+// together may.
+bool polishTrios(Pedigree& pedigree)
+{
+    bool improved = false;
+    for (const Couple& couple : couplesOf(pedigree))
+        for (Individual* child : couple.children)
+            improved = polishMove(pedigree, {child, couple.father, couple.mother}) || improved;
+    return improved;
+}
+
+bool polishWindows(Pedigree& pedigree, const Choices& choices)
+{
+    const std::function<Records(const Individual&, std::size_t)> refilled = [&](const Individual& m, std::size_t k) {
+        return choices.at(m, k);
+    };
+    const std::function<Records(const Individual&, std::size_t)> turned = [&](const Individual& m, std::size_t k) {
+        return turns(pedigree, m, k);
+    };
+    bool improved = false;
+    for (const Couple& couple : couplesOf(pedigree)) {
+        const std::size_t loci = couple.father->genotypes.size();
+        for (std::size_t width = 0; width < windowWidth; ++width)
+            for (std::size_t k = 0; k + width < loci; ++k)
+                improved = polishWindow(pedigree, *couple.father, *couple.mother, k, k + width,
+                                        width < refillWidth ? refilled : turned) || improved;
+    }
+    return improved;
+}
+
+} // namespace
+
 bool polishPedigree(Pedigree& pedigree, const std::map<int, Individual>* asRead)
 {
     if (!sameLocusCount(pedigree) || !storedOrdersFit(pedigree)) return false;
     const int before = pedigree.recombinantCount;
     const std::map<int, Individual> asExtended = pedigree.members;
-    // What a member may take at a locus in a window: turned, and with its
-    // filled alleles taken again where it has any.
-    const std::function<Records(const Individual&, std::size_t)> recordsAt = [&](const Individual& m, std::size_t k) {
-        if (asRead) {
-            auto read = asRead->find(m.individualId);
-            if (read != asRead->end() && k < read->second.genotypes.size())
-                return refills(pedigree, m, k, read->second.genotypes[k], false);
-        }
-        return turns(pedigree, m, k);
-    };
-    const std::function<Records(const Individual&, std::size_t)> turnsAt = [&](const Individual& m, std::size_t k) {
-        return turns(pedigree, m, k);
-    };
+    const Choices choices(pedigree, asRead);
     for (bool improved = true; improved;) {
-        improved = false;
-        for (auto& [id, m] : pedigree.members) {
-            auto read = asRead ? asRead->find(id) : std::map<int, Individual>::const_iterator();
-            if (!asRead || read == asRead->end() || read->second.genotypes.size() != m.genotypes.size()) {
-                improved = polishMove(pedigree, {&m}) || improved;
-                continue;
-            }
-            std::vector<std::vector<Records>> records(1);
-            for (std::size_t k = 0; k < m.genotypes.size(); ++k)
-                records[0].push_back(refills(pedigree, m, k, read->second.genotypes[k]));
-            improved = polishMove(pedigree, {&m}, std::move(records)) || improved;
-        }
-        // A child with its two parents: where the three are heterozygous for
-        // the same two alleles, turning one of them alone never pays, all
-        // three together may.
-        for (auto& [id, m] : pedigree.members) {
-            Individual* father = parentOf(pedigree, m, 0);
-            Individual* mother = parentOf(pedigree, m, 1);
-            if (father && mother) improved = polishMove(pedigree, {&m, father, mother}) || improved;
-        }
-        std::set<std::pair<int, int>> couples;
-        for (auto& [id, m] : pedigree.members) {
-            Individual* father = parentOf(pedigree, m, 0);
-            Individual* mother = parentOf(pedigree, m, 1);
-            if (!father || !mother || !couples.insert({father->individualId, mother->individualId}).second) continue;
-            const std::size_t loci = m.genotypes.size();
-            for (std::size_t width = 0; width < windowWidth; ++width)
-                for (std::size_t k = 0; k + width < loci; ++k)
-                    improved = polishWindow(pedigree, *father, *mother, k, k + width,
-                                            width < refillWidth ? recordsAt : turnsAt) || improved;
-        }
+        improved = polishMembers(pedigree, choices);
+        if (asRead) improved = polishFamilies(pedigree, choices) || improved;
+        improved = polishTrios(pedigree) || improved;
+        improved = polishWindows(pedigree, choices) || improved;
     }
     completeAndCount(pedigree);
     if (pedigree.recombinantCount > before) {

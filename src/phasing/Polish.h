@@ -7,7 +7,8 @@
 namespace tavirlen {
 
 // A pass after block extension that lowers the recombinant count. Its moves,
-// repeated until none improves:
+// repeated until none improves, each keeping what it finds only when that
+// counts fewer:
 //   - one member at a time takes, at the loci its own genotype and its
 //     parents leave open, the allele orders with the fewest recombinants on
 //     its own two sides and on its children's sides from it, everyone else
@@ -15,11 +16,13 @@ namespace tavirlen {
 //   - the same for a child together with its two parents;
 //   - a couple and their children turned in every combination over a window
 //     of up to four neighbouring loci (where all are heterozygous for the
-//     same two alleles, only turning several at once pays);
-//   - with `asRead` (the members as read, before block extension filled
-//     their missing alleles), a filled allele taken again: a non-founder's
-//     from that parent's two alleles, a founder's as its other allele, as
-//     long as every child keeps fitting.
+//     same two alleles, only turning several at once pays).
+// With `asRead` (the members as read, before block extension filled their
+// missing alleles) the filled alleles are chosen again as well: by each
+// member, a non-founder's from that parent's two alleles, a founder's from
+// its own and its children's, as long as every child keeps fitting; and by a
+// couple with their children all together (for untyped parents, which of a
+// child's alleles came from whom depends on both).
 //
 // The family then ends completely phased: every locus is phased and every
 // source names the allele the member carries wherever that parent's alleles
