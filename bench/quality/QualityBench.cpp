@@ -200,6 +200,7 @@ struct Method {
 struct Tally {
     int families = 0;
     int unsolved = 0;
+    int faulty = 0; // families with a wrong source or a child that does not fit, either way
     long minimum = 0;
     Method extended;
     Method polished;
@@ -238,7 +239,9 @@ void print(const std::string& name, const Tally& t)
     std::cout << name << "\n    compared " << t.families;
     if (t.unsolved) std::cout << " (" << t.unsolved << " not solved in time)";
     std::cout << ", minimum " << t.minimum << "; b " << describe(t.extended) << "; b+polish "
-              << describe(t.polished) << "; polishing " << std::fixed << std::setprecision(3) << t.seconds << " s\n";
+              << describe(t.polished);
+    if (t.seconds > 0) std::cout << "; polishing " << std::fixed << std::setprecision(3) << t.seconds << " s";
+    std::cout << "; families with a wrong source or an unfit child: " << t.faulty << "\n";
 }
 
 void group(const std::string& name, test::RandomFamilyOptions options, int families, unsigned seed, bool exactKnownZero)
@@ -254,9 +257,12 @@ void group(const std::string& name, test::RandomFamilyOptions options, int famil
         seedRandom(seed + static_cast<unsigned>(f));
         if (!runBlockExtension(p)) continue;
         int extended = p.recombinantCount;
+        test::WrittenFaults faults = test::writtenFaults(p);
         auto start = std::chrono::steady_clock::now();
         polishPedigree(p, &asRead);
         t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        test::WrittenFaults polishedFaults = test::writtenFaults(p);
+        t.faulty += faults.wrongSources + faults.unfitAlleles + polishedFaults.wrongSources + polishedFaults.unfitAlleles > 0;
         t.add(extended, p.recombinantCount, minimum);
     }
     print(name, t);
