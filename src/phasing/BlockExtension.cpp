@@ -4,9 +4,12 @@
 #include "pedigree/Random.h"
 #include "phasing/BlockWalk.h"
 #include "phasing/PhasingHelpers.h"
+#include "phasing/PossibleGenotypes.h"
 #include "phasing/Sibships.h"
 #include "phasing/Sources.h"
 
+#include <functional>
+#include <iostream>
 #include <utility>
 
 namespace tavirlen {
@@ -58,10 +61,40 @@ void placeTypedAllele(GenotypeRecord& g, const GenotypeRecord& father, const Gen
     if (!couldHavePassed(own, allele) && couldHavePassed(other, allele)) std::swap(g.allele1, g.allele2);
 }
 
+// What the family's typed alleles still allow at every locus where some
+// member lacks an allele: a fill must keep every child fitting its parents.
+class FillConstraints {
+public:
+    explicit FillConstraints(const Pedigree& pedigree)
+    {
+        for (std::size_t k = 0; k < static_cast<std::size_t>(pedigree.locusCount); ++k) {
+            bool lacking = false;
+            for (const auto& [id, m] : pedigree.members) lacking = lacking || lacksAllele(m.genotypes[k]);
+            if (lacking) loci_.emplace(k, PossibleGenotypes(pedigree, k));
+        }
+    }
+
+    bool allows(std::size_t k, int id, int a, int b) const
+    {
+        auto found = loci_.find(k);
+        return found == loci_.end() || found->second.allows(id, a, b);
+    }
+
+    void update(const Pedigree& pedigree, std::size_t k, int id)
+    {
+        auto found = loci_.find(k);
+        if (found != loci_.end()) found->second.update(pedigree, id);
+    }
+
+private:
+    std::map<std::size_t, PossibleGenotypes> loci_;
+};
+
 // A parent's missing alleles from its children: a child's allele that the
 // child's other parent does not carry came from this member; a homozygous
-// child's allele did in any case.
-void inferFromChildren(Pedigree& pedigree, Individual& m)
+// child's allele did in any case. A candidate that would leave some child
+// of the family without a fitting pair of parents is passed over.
+void inferFromChildren(Pedigree& pedigree, Individual& m, FillConstraints& constraints)
 {
     if (m.childIds.empty() || m.mateId == 0 || !pedigree.member(m.mateId)) return;
     for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
@@ -85,17 +118,19 @@ void inferFromChildren(Pedigree& pedigree, Individual& m)
             if (c.homozygousTyped()) candidate = c.allele1;
             if (missingAllele(candidate)) candidate = 0;
             if (!missingAllele(g.allele1) && missingAllele(g.allele2)) {
-                if (candidate != g.allele1) g.allele2 = candidate;
-            } else {
+                if (candidate != g.allele1 && constraints.allows(k, m.individualId, g.allele1, candidate))
+                    g.allele2 = candidate;
+            } else if (constraints.allows(k, m.individualId, candidate, g.allele2)) {
                 g.allele1 = candidate;
             }
+            constraints.update(pedigree, k, m.individualId);
         }
     }
 }
 
 // A non-founder's missing alleles from homozygous parents. Returns whether
 // anything was set.
-bool inferFromParents(Pedigree& pedigree, Individual& m)
+bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constraints)
 {
     const Individual* father = parentOf(pedigree, m, 0);
     const Individual* mother = parentOf(pedigree, m, 1);
@@ -109,9 +144,18 @@ bool inferFromParents(Pedigree& pedigree, Individual& m)
             const GenotypeRecord& p = (side == 0 ? father : mother)->genotypes[k];
             if (!p.homozygousTyped()) continue;
             if (!g.phased) {
+                GenotypeRecord before = g;
                 if (!missingAllele(g.allele(side)) && g.allele(side) != p.allele1)
                     std::swap(g.allele1, g.allele2);
                 g.allele(side) = p.allele1;
+                // A single typed allele equal to this parent's may be the one
+                // it passed on; when the member's children rule out a second
+                // copy, it is, and the other allele stays to be found.
+                if (!constraints.allows(k, m.individualId, g.allele1, g.allele2)
+                    && before.allele(1 - side) == p.allele1 && missingAllele(before.allele(side))) {
+                    g = before;
+                    std::swap(g.allele1, g.allele2);
+                }
                 g.phased = true;
                 changed = true;
             } else if (missingAllele(g.allele(side))) {
@@ -119,6 +163,7 @@ bool inferFromParents(Pedigree& pedigree, Individual& m)
                 changed = true;
             }
         }
+        constraints.update(pedigree, k, m.individualId);
     }
     return changed;
 }
@@ -127,13 +172,14 @@ bool inferFromParents(Pedigree& pedigree, Individual& m)
 bool inferencePass(Pedigree& pedigree)
 {
     bool again = false;
+    FillConstraints constraints(pedigree);
     pedigree.visitedIds.clear();
     while (pedigree.visitedIds.size() < pedigree.members.size()) {
         int id = nextBottomUp(pedigree);
         if (id == 0) break;
         Individual& m = *pedigree.member(id);
-        inferFromChildren(pedigree, m);
-        if (!m.isFounder() && inferFromParents(pedigree, m) && !m.childIds.empty()) again = true;
+        inferFromChildren(pedigree, m, constraints);
+        if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
         pedigree.visitedIds.insert(id);
     }
     pedigree.visitedIds.clear();
@@ -141,8 +187,10 @@ bool inferencePass(Pedigree& pedigree)
 }
 
 // The allele whose cumulative founder frequency first exceeds u, in
-// ascending allele order; 0 when none does.
-int founderAllele(const Pedigree& pedigree, std::size_t k, double u)
+// ascending allele order; 0 when none does. With `allowed`, only the alleles
+// it admits count, their frequencies scaled to a sum of 1.
+int founderAllele(const Pedigree& pedigree, std::size_t k, double u,
+                  const std::function<bool(int)>& allowed = nullptr)
 {
     const DatasetSummary* summary = pedigree.datasetSummary;
     if (!summary || k >= summary->alleleCounts.size()) return 0;
@@ -152,13 +200,36 @@ int founderAllele(const Pedigree& pedigree, std::size_t k, double u)
         if (missingAllele(allele)) missing += count;
     double typed = 2.0 * summary->founderCount - missing;
     if (typed <= 0) return 0;
+    auto admitted = [&](int allele) { return !missingAllele(allele) && (!allowed || allowed(allele)); };
+    double threshold = u;
+    if (allowed) {
+        double total = 0;
+        for (const auto& [allele, count] : counts)
+            if (admitted(allele)) total += count / typed;
+        threshold = u * total;
+    }
     double sum = 0;
     for (const auto& [allele, count] : counts) {
-        if (missingAllele(allele)) continue;
+        if (!admitted(allele)) continue;
         sum += count / typed;
-        if (sum > u) return allele;
+        if (sum > threshold) return allele;
     }
     return 0;
+}
+
+// An allele the constraints admit when no counted founder allele does: one
+// of the family's typed alleles at the locus, chosen by u; 0 when none fits.
+int familyAllele(const Pedigree& pedigree, std::size_t k, double u, const std::function<bool(int)>& allowed)
+{
+    std::vector<int> values;
+    for (const auto& [id, m] : pedigree.members)
+        for (int allele : {m.genotypes[k].allele1, m.genotypes[k].allele2})
+            if (!missingAllele(allele) && allowed(allele)) values.push_back(allele);
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    if (values.empty()) return 0;
+    std::size_t at = std::min(values.size() - 1, static_cast<std::size_t>(u * static_cast<double>(values.size())));
+    return values[at];
 }
 
 void fill(GenotypeRecord& g, int paternal, int maternal)
@@ -171,32 +242,92 @@ void fill(GenotypeRecord& g, int paternal, int maternal)
 
 } // namespace
 
+namespace {
+
+// A founder's missing alleles by the founder frequencies. Where the drawn
+// pair would leave a child of the family without fitting parents, each
+// missing allele is drawn again with the same number among the alleles
+// that still fit.
+void fillFounder(Pedigree& pedigree, FillConstraints& constraints, int id, std::size_t k, double u1, double u2)
+{
+    GenotypeRecord& g = pedigree.member(id)->genotypes[k];
+    const bool missing1 = missingAllele(g.allele1);
+    const bool missing2 = missingAllele(g.allele2);
+    int first = missing1 ? founderAllele(pedigree, k, u1) : g.allele1;
+    int second = missing2 ? founderAllele(pedigree, k, u2) : g.allele2;
+    if (!constraints.allows(k, id, first, second)) {
+        auto pick = [&](double u, const std::function<bool(int)>& allowed) {
+            int allele = founderAllele(pedigree, k, u, allowed);
+            return allele != 0 ? allele : familyAllele(pedigree, k, u, allowed);
+        };
+        if (missing1)
+            first = pick(u1, [&](int a) { return constraints.allows(k, id, a, missing2 ? 0 : g.allele2); });
+        if (missing2) second = pick(u2, [&](int a) { return constraints.allows(k, id, first, a); });
+    }
+    fill(g, first, second);
+    constraints.update(pedigree, k, id);
+}
+
+// A non-founder's missing alleles from its parents: the drawn allele of each
+// parent. Where that would leave the member or a child of its without fitting
+// parents, the parents' other alleles and the other slot of a single typed
+// allele are tried in turn.
+void fillFromParents(Pedigree& pedigree, FillConstraints& constraints, Individual& m, std::size_t k, double u1,
+                     double u2)
+{
+    const GenotypeRecord& f = parentOf(pedigree, m, 0)->genotypes[k];
+    const GenotypeRecord& mo = parentOf(pedigree, m, 1)->genotypes[k];
+    GenotypeRecord& g = m.genotypes[k];
+    placeTypedAllele(g, f, mo);
+    const int paternal[2] = {u1 < 0.5 ? f.allele1 : f.allele2, u1 < 0.5 ? f.allele2 : f.allele1};
+    const int maternal[2] = {u2 < 0.5 ? mo.allele1 : mo.allele2, u2 < 0.5 ? mo.allele2 : mo.allele1};
+    std::vector<GenotypeRecord> orders{g};
+    if (!g.phased && missingAllele(g.allele1) != missingAllele(g.allele2)) {
+        orders.push_back(g);
+        std::swap(orders.back().allele1, orders.back().allele2);
+    }
+    for (const GenotypeRecord& order : orders) {
+        for (int choice = 0; choice < 4; ++choice) {
+            GenotypeRecord trial = order;
+            fill(trial, paternal[choice & 1], maternal[choice >> 1]);
+            bool fits = couldHavePassed(f, trial.allele1) || missingAllele(trial.allele1);
+            fits = fits && (couldHavePassed(mo, trial.allele2) || missingAllele(trial.allele2));
+            if (fits && constraints.allows(k, m.individualId, trial.allele1, trial.allele2)) {
+                g.allele1 = trial.allele1;
+                g.allele2 = trial.allele2;
+                constraints.update(pedigree, k, m.individualId);
+                return;
+            }
+        }
+    }
+    // Nothing fits everywhere (the typed alleles already contradict each
+    // other across the family): the drawn alleles as they come.
+    fill(g, paternal[0], maternal[0]);
+    constraints.update(pedigree, k, m.individualId);
+}
+
+} // namespace
+
 void fillMissingAllelesRandomly(Pedigree& pedigree)
 {
     if (!sameLocusCount(pedigree)) return;
+    FillConstraints constraints(pedigree);
     for (auto& [id, m] : pedigree.members) {
         if (!m.isFounder()) continue;
         for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
             double u1 = rand() * drawScale;
             double u2 = rand() * drawScale;
-            GenotypeRecord& g = m.genotypes[k];
-            if (lacksAllele(g)) fill(g, founderAllele(pedigree, k, u1), founderAllele(pedigree, k, u2));
+            if (lacksAllele(m.genotypes[k])) fillFounder(pedigree, constraints, id, k, u1, u2);
         }
     }
     for (int id : pedigree.processingOrder) {
         Individual* m = pedigree.member(id);
         if (!m || m->isFounder()) continue;
-        const Individual* father = parentOf(pedigree, *m, 0);
-        const Individual* mother = parentOf(pedigree, *m, 1);
+        const bool bothParents = parentOf(pedigree, *m, 0) && parentOf(pedigree, *m, 1);
         for (std::size_t k = 0; k < m->genotypes.size(); ++k) {
             double u1 = rand() * drawScale;
             double u2 = rand() * drawScale;
-            GenotypeRecord& g = m->genotypes[k];
-            if (!lacksAllele(g) || !father || !mother) continue;
-            const GenotypeRecord& f = father->genotypes[k];
-            const GenotypeRecord& mo = mother->genotypes[k];
-            placeTypedAllele(g, f, mo);
-            fill(g, u1 < 0.5 ? f.allele1 : f.allele2, u2 < 0.5 ? mo.allele1 : mo.allele2);
+            if (lacksAllele(m->genotypes[k]) && bothParents) fillFromParents(pedigree, constraints, *m, k, u1, u2);
         }
     }
 }
@@ -211,10 +342,33 @@ void inferMissingAlleles(Pedigree& pedigree)
     for (int i = 0; i < passes; ++i) fillMissingAllelesRandomly(pedigree);
 }
 
+namespace {
+
+// Every child checked against its parents one at a time can still leave no
+// way to fill the missing alleles so that all children fit (three children
+// with three different alleles from one untyped parent). Reports each such
+// locus in one line; such a family is treated as Mendelian inconsistent.
+bool missingAllelesCanFit(const Pedigree& pedigree)
+{
+    bool fit = true;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(pedigree.locusCount); ++k) {
+        bool lacking = false;
+        for (const auto& [id, m] : pedigree.members) lacking = lacking || lacksAllele(m.genotypes[k]);
+        if (!lacking || PossibleGenotypes(pedigree, k).consistent()) continue;
+        std::cout << "Mendel Error: family " << pedigree.familyText() << " at Locus: " << k
+                  << " has no genotypes for its missing alleles that fit every child\n";
+        fit = false;
+    }
+    return fit;
+}
+
+} // namespace
+
 bool runBlockExtension(Pedigree& pedigree)
 {
     if (!phaseable(pedigree)) return false;
     if (!pedigree.checkMendel()) return false;
+    if (!missingAllelesCanFit(pedigree)) return false;
     inferMissingAlleles(pedigree);
     phaseByMendel(pedigree);
     inferFromSibships(pedigree);

@@ -60,11 +60,19 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
         running = rand() >= 16383 ? 1 : 0;
     }
 
+    // Where the parent's own order is still open and its two alleles differ,
+    // its allele `running` is not yet a fact: the child is neither ordered
+    // by it nor given a source there (the source is read once the parent is
+    // phased).
+    auto parentOpen = [&](int l) {
+        const GenotypeRecord& p = at(*parent, l);
+        return !p.phased && p.informative();
+    };
     // An unphased locus is ordered so that the child's allele on this side
     // is the parent's allele `running`.
     auto order = [&](int l) {
         GenotypeRecord& g = at(*child, l);
-        if (g.phased) return;
+        if (g.phased || parentOpen(l)) return;
         bringToSide(g, side, at(*parent, l).allele(running));
         g.phased = true;
     };
@@ -72,6 +80,7 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
     // and the child carries the other one, the child has changed source: the
     // running source follows the alleles, as it follows a recorded change.
     auto follow = [&](int l) {
+        if (parentOpen(l)) return;
         order(l);
         GenotypeRecord& g = at(*child, l);
         const GenotypeRecord& p = at(*parent, l);
@@ -125,22 +134,29 @@ void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int child
         for (int l = block.first; l < block.end; ++l) {
             GenotypeRecord& g = at(*child, l);
             if (g.phased) continue;
-            int f1 = at(*father, l).allele1;
-            int m1 = at(*mother, l).allele1;
+            const GenotypeRecord& f = at(*father, l);
+            const GenotypeRecord& m = at(*mother, l);
+            // A parent whose order is still open and whose alleles differ
+            // implies no source: its side neither counts nor is set.
+            const bool paternalKnown = f.phased || !f.informative();
+            const bool maternalKnown = m.phased || !m.informative();
+            if (!paternalKnown && !maternalKnown) continue;
             auto [paternalBelow, paternalAbove] = flankingSources(*child, 0, l);
             auto [maternalBelow, maternalAbove] = flankingSources(*child, 1, l);
             // Copies: clang before 16 cannot capture structured bindings.
-            auto cost = [pb = paternalBelow, pa = paternalAbove, mb = maternalBelow, ma = maternalAbove](
-                            int paternal, int maternal) {
+            auto cost = [pb = paternalBelow, pa = paternalAbove, mb = maternalBelow, ma = maternalAbove, paternalKnown,
+                         maternalKnown](int paternal, int maternal) {
                 int disagreements = 0;
-                for (int s : {pb, pa}) disagreements += s != -1 && s != paternal;
-                for (int s : {mb, ma}) disagreements += s != -1 && s != maternal;
+                if (paternalKnown)
+                    for (int s : {pb, pa}) disagreements += s != -1 && s != paternal;
+                if (maternalKnown)
+                    for (int s : {mb, ma}) disagreements += s != -1 && s != maternal;
                 return disagreements;
             };
-            int keepPaternal = g.allele1 == f1 ? 0 : 1;
-            int keepMaternal = g.allele2 == m1 ? 0 : 1;
-            int swapPaternal = g.allele2 == f1 ? 0 : 1;
-            int swapMaternal = g.allele1 == m1 ? 0 : 1;
+            int keepPaternal = g.allele1 == f.allele1 ? 0 : 1;
+            int keepMaternal = g.allele2 == m.allele1 ? 0 : 1;
+            int swapPaternal = g.allele2 == f.allele1 ? 0 : 1;
+            int swapMaternal = g.allele1 == m.allele1 ? 0 : 1;
             if (cost(keepPaternal, keepMaternal) > cost(swapPaternal, swapMaternal)) {
                 std::swap(g.allele1, g.allele2);
                 g.paternalSource = swapPaternal;
@@ -149,6 +165,8 @@ void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int child
                 g.paternalSource = keepPaternal;
                 g.maternalSource = keepMaternal;
             }
+            if (!paternalKnown) g.paternalSource = -1;
+            if (!maternalKnown) g.maternalSource = -1;
             g.phased = true;
         }
     }

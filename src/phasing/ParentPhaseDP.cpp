@@ -5,10 +5,10 @@
 #include "phasing/Sources.h"
 
 #include <algorithm>
-#include <array>
 #include <iostream>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace tavirlen {
 
@@ -19,18 +19,21 @@ constexpr int noPredecessor = randMax;
 // Back-pointer when both predecessors cost the same.
 constexpr int eitherPredecessor = 2;
 
-// Cost and back-pointer of the two arrangements at each index of the range.
+// Cost and back-pointer of the two arrangements at each index of the range,
+// sized to the range: two cells per locus.
 struct PhaseStateTable {
     struct Cell {
         int cost = 0;
         int back = noPredecessor;
         bool excluded = false;
     };
-    std::array<std::array<Cell, parentPhaseLoci>, 2> cells;
+    std::vector<Cell> cells;
+
+    explicit PhaseStateTable(int indices) : cells(2 * static_cast<std::size_t>(indices)) {}
 
     Cell& at(int state, int index)
     {
-        return cells[static_cast<std::size_t>(state)][static_cast<std::size_t>(index)];
+        return cells[2 * static_cast<std::size_t>(index) + static_cast<std::size_t>(state)];
     }
     void exclude(int state, int index) { at(state, index) = {randMax, noPredecessor, true}; }
 
@@ -119,13 +122,9 @@ bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
     int first = blockFirst;
     while (first < blockEnd && P(first).homozygousTyped()) ++first;
     const int count = blockEnd - first;
-    if (count > parentPhaseLoci) {
-        std::cout << "There are too may markers!\n";
-        return false;
-    }
 
     if (count > 0) {
-        PhaseStateTable table;
+        PhaseStateTable table(count);
         if (P(first).phased) {
             table.at(arrangement(P(first)), 0) = {0, noPredecessor, false};
             table.exclude(1 - arrangement(P(first)), 0);

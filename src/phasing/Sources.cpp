@@ -218,6 +218,23 @@ void fileMember(Pedigree& pedigree, int id)
         pedigree.recombinantQueue.push_back(id);
 }
 
+namespace {
+
+// Whether a gap in the member's sources on a side may take a neighbouring
+// source at locus k: the member's locus is phased and the parent's order
+// there does not decide the source (homozygous or not fully typed). Where the
+// parent is heterozygous but its order still open, a source would name one
+// of two alleles that may yet change places; it stays undetermined.
+bool mayCarrySource(const GenotypeRecord& g, const Individual* parent, std::size_t k)
+{
+    if (!g.phased) return false;
+    if (!parent || k >= parent->genotypes.size()) return true;
+    const GenotypeRecord& p = parent->genotypes[k];
+    return p.phased || !p.informative();
+}
+
+} // namespace
+
 bool countRecombinants(Pedigree& pedigree)
 {
     pedigree.recombinantCount = 0;
@@ -225,6 +242,7 @@ bool countRecombinants(Pedigree& pedigree)
     for (auto& [id, m] : pedigree.members) {
         if (m.isFounder()) continue;
         for (int side = 0; side < 2; ++side) {
+            const Individual* parent = pedigree.member(m.parentId(side));
             int last = -1;
             for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
                 GenotypeRecord& g = m.genotypes[k];
@@ -235,10 +253,10 @@ bool countRecombinants(Pedigree& pedigree)
                     // Phased loci before the first determined source take it.
                     for (std::size_t j = 0; j < k; ++j) {
                         GenotypeRecord& gap = m.genotypes[j];
-                        if (gap.phased && gap.source(side) == -1) gap.source(side) = last;
+                        if (gap.source(side) == -1 && mayCarrySource(gap, parent, j)) gap.source(side) = last;
                     }
                 } else if (source == -1) {
-                    if (g.phased) g.source(side) = last;
+                    if (mayCarrySource(g, parent, k)) g.source(side) = last;
                 } else if (source != last) {
                     ++pedigree.recombinantCount;
                     last = source;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tavirlen {
 namespace {
 
@@ -51,6 +53,45 @@ TEST(RunBlockExtension, AFamilyOutsideWhatItHandlesIsLeftAlone)
                         "1 3 9 2 1 0 0 1 3\n");
     EXPECT_FALSE(runBlockExtension(*p));
     EXPECT_EQ(loci(*p, 3), "1 3(-1,-1)");
+}
+
+TEST(FillMissingAllelesRandomly, AnUntypedParentIsFilledOnlyWithAllelesItsChildrenAllow)
+{
+    // Child 5 gives the mother a 5; children 3 and 4 (3,7 like the father)
+    // need a 3 or a 7 from her too. Founder frequencies would mostly give her
+    // a 9, which nobody could have received.
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        DatasetSummary summary;
+        summary.addPedigree(readFamily("1 8 0 0 1 0 0 9 9\n1 9 0 0 2 0 0 9 9\n1 10 8 9 1 0 0 9 9\n"));
+        Pedigree& p = summary.addPedigree(readFamily("2 1 0 0 1 0 0 3 7\n"
+                                                     "2 2 0 0 2 0 0 0 0\n"
+                                                     "2 3 1 2 2 0 0 3 7\n"
+                                                     "2 4 1 2 1 0 0 3 7\n"
+                                                     "2 5 1 2 2 0 0 3 5\n"));
+        seedRandom(seed);
+        ASSERT_TRUE(runBlockExtension(p));
+        const GenotypeRecord& mother = p.member(2)->genotypes[0];
+        std::pair<int, int> alleles = std::minmax(mother.allele1, mother.allele2);
+        EXPECT_TRUE(alleles == std::make_pair(3, 5) || alleles == std::make_pair(5, 7)) << loci(p, 2);
+        EXPECT_EQ(test::writtenFaults(p).unfitAlleles, 0);
+    }
+}
+
+TEST(RunBlockExtension, MissingAllelesThatNoFillCanReconcileAreAMendelianInconsistency)
+{
+    // Each trio fits on its own, but the untyped parents would have to pass on
+    // 8 and three further alleles.
+    auto p = readFamily("5 3 0 0 1 0 0 0 0 1 2\n"
+                        "5 4 0 0 2 0 0 0 0 1 2\n"
+                        "5 1 3 4 2 0 0 8 3 1 1\n"
+                        "5 2 3 4 2 0 0 8 5 2 2\n"
+                        "5 10 3 4 1 0 0 8 4 1 2\n");
+    const std::string before = loci(*p, 1) + loci(*p, 3);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(runBlockExtension(*p));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Mendel Error: family 5 at Locus: 0 has no genotypes for its missing alleles that fit every child\n");
+    EXPECT_EQ(loci(*p, 1) + loci(*p, 3), before);
 }
 
 TEST(FillMissingAllelesRandomly, TakesTwoDrawsPerMemberAndLocusEvenWithNothingMissing)

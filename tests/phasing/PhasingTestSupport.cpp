@@ -1,5 +1,8 @@
 #include "PhasingTestSupport.h"
 
+#include "memberdp/SourceCosts.h"
+#include "memberdp/StateLayout.h"
+
 #include <sstream>
 #include <stdexcept>
 
@@ -39,6 +42,57 @@ void setLoci(Individual& member, const std::string& text)
             throw std::invalid_argument("bad loci text: " + text);
         g.phased = bar == '|';
     }
+}
+
+} // namespace tavirlen::test
+
+namespace tavirlen::test {
+
+WrittenFaults writtenFaults(const Pedigree& pedigree)
+{
+    WrittenFaults faults;
+    auto note = [&](int id, int side, std::size_t k, const char* what) {
+        if (faults.first.empty())
+            faults.first = std::string(what) + " at member " + std::to_string(id) + " side " + std::to_string(side)
+                + " locus " + std::to_string(k);
+    };
+    for (const auto& [id, m] : pedigree.members) {
+        if (m.isFounder()) continue;
+        for (int side = 0; side < 2; ++side) {
+            const Individual* parent = pedigree.member(m.parentId(side));
+            if (!parent) continue;
+            for (std::size_t k = 0; k < m.genotypes.size() && k < parent->genotypes.size(); ++k) {
+                const GenotypeRecord& g = m.genotypes[k];
+                const GenotypeRecord& p = parent->genotypes[k];
+                if (p.allele1 < 1 || p.allele2 < 1 || g.allele(side) < 1) continue;
+                if (g.allele(side) != p.allele1 && g.allele(side) != p.allele2) {
+                    ++faults.unfitAlleles;
+                    note(id, side, k, "unfit allele");
+                } else if (p.allele1 != p.allele2 && g.source(side) != -1
+                           && p.allele(g.source(side)) != g.allele(side)) {
+                    ++faults.wrongSources;
+                    note(id, side, k, "wrong source");
+                }
+            }
+        }
+    }
+    return faults;
+}
+
+} // namespace tavirlen::test
+
+namespace tavirlen::test {
+
+int fewestRecombinants(const Pedigree& pedigree)
+{
+    if (stateBitCount(pedigree) > maximumStateBits) return -1;
+    StateLayout layout(pedigree);
+    if (!layout.sound) return -1;
+    if (pedigree.locusCount == 0) return 0;
+    std::vector<LocusRules> rules;
+    for (int l = 0; l < pedigree.locusCount; ++l) rules.push_back(locusRules(pedigree, layout, l));
+    SourceCosts costs = computeSourceCosts(layout, rules);
+    return costs.impossibleLocus >= 0 ? -1 : static_cast<int>(costs.base.back());
 }
 
 } // namespace tavirlen::test

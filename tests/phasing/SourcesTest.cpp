@@ -108,22 +108,25 @@ TEST(PhaseByMendel, AnUntypedParentAcceptsAnyAllele)
 
 TEST(CountRecombinants, CountsChangesAndFillsPhasedGaps)
 {
-    auto p = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2 1 2 1 2\n"
+    auto p = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 1 1 2 1 2\n"
                         "1 2 0 0 2 0 0 3 4 3 4 3 4 3 4 3 4\n"
-                        "1 3 1 2 1 0 0 1 3 1 3 2 3 2 3 1 3\n"
+                        "1 3 1 2 1 0 0 1 3 1 3 1 3 2 3 1 3\n"
                         "1 4 1 2 1 0 0 1 3 1 3 1 3 1 3 1 3\n");
-    // Founders unphased: refreshSources adds nothing; the sources below are
-    // what is counted.
-    setLoci(*p->member(3), "1|3(0,-1) 1|3(0,-1) 2|3(1,-1) 2|3(1,-1) 1 3(-1,-1)");
-    setLoci(*p->member(4), "1|3(-1,0) 1|3(0,-1) 1|3(-1,-1) 1 3(-1,0) 1|3(0,1)");
+    // The father is phased, homozygous at locus 2; the mother's order is
+    // still open everywhere. The sources below are what is counted.
+    setLoci(*p->member(1), "1|2(0,0) 1|2(0,0) 1|1(0,0) 1|2(0,0) 1|2(0,0)");
+    setLoci(*p->member(3), "1|3(0,-1) 1|3(0,-1) 1|3(-1,-1) 2|3(1,-1) 1 3(-1,-1)");
+    setLoci(*p->member(4), "1|3(-1,0) 1|3(0,-1) 1|3(-1,-1) 1 3(-1,0) 1|3(1,1)");
     countRecombinants(*p);
-    // Member 3: 0,0,1,1 on the paternal side is one recombinant; the unphased
-    // last locus keeps -1. Member 4: paternal -1,0,-1,-1,0 has none and the
-    // phased gaps take the last source (the unphased one stays); maternal
-    // 0,-1,-1,0,1 counts one.
-    EXPECT_EQ(loci(*p, 3), "1|3(0,-1) 1|3(0,-1) 2|3(1,-1) 2|3(1,-1) 1 3(-1,-1)");
-    EXPECT_EQ(loci(*p, 4), "1|3(0,0) 1|3(0,0) 1|3(0,0) 1 3(-1,0) 1|3(0,1)");
-    EXPECT_EQ(p->recombinantCount, 2);
+    // Member 3: paternal 0,0,-,1 is one recombinant; the gap at the father's
+    // homozygous locus takes the last source, the unphased last locus keeps
+    // -1. Member 4: its wrong paternal 1 at the last locus is not corrected
+    // (determined sources are never changed) and counts one; maternal
+    // 0,-,-,0,1 counts one, and its gaps stay open: the mother could still
+    // be turned round there.
+    EXPECT_EQ(loci(*p, 3), "1|3(0,-1) 1|3(0,-1) 1|3(0,-1) 2|3(1,-1) 1 3(-1,-1)");
+    EXPECT_EQ(loci(*p, 4), "1|3(0,0) 1|3(0,-1) 1|3(0,-1) 1 3(-1,0) 1|3(1,1)");
+    EXPECT_EQ(p->recombinantCount, 3);
 }
 
 TEST(FlankingSources, NearestDeterminedSourcesAroundALocusAndTheirCode)

@@ -1,0 +1,157 @@
+#include "phasing/PossibleGenotypes.h"
+
+#include "phasing/PhasingHelpers.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace tavirlen {
+
+PossibleGenotypes::PossibleGenotypes(const Pedigree& pedigree, std::size_t locus) : locus_(locus)
+{
+    std::set<int> typed;
+    for (const auto& [id, m] : pedigree.members) {
+        if (locus >= m.genotypes.size()) continue;
+        for (int allele : {m.genotypes[locus].allele1, m.genotypes[locus].allele2})
+            if (!missingAllele(allele)) typed.insert(allele);
+    }
+    values_.assign(typed.begin(), typed.end());
+    const std::size_t classes = values_.size() + 1;
+    std::map<std::pair<int, int>, std::size_t> coupleIndex;
+    for (const auto& [id, m] : pedigree.members) {
+        possible_[id].assign(classes * classes, 0);
+        for (std::size_t i = 0; i < classes; ++i)
+            for (std::size_t j = i; j < classes; ++j) possible_[id][i * classes + j] = 1;
+        restrictToAlleles(m);
+        if (m.isFounder() || !pedigree.member(m.fatherId) || !pedigree.member(m.motherId)) continue;
+        auto [at, added] = coupleIndex.insert({{m.fatherId, m.motherId}, couples_.size()});
+        if (added) couples_.push_back({m.fatherId, m.motherId, {}});
+        couples_[at->second].children.push_back(id);
+    }
+    narrow();
+}
+
+int PossibleGenotypes::valueIndex(int allele) const
+{
+    auto at = std::lower_bound(values_.begin(), values_.end(), allele);
+    if (at == values_.end() || *at != allele) return static_cast<int>(values_.size());
+    return static_cast<int>(at - values_.begin());
+}
+
+std::size_t PossibleGenotypes::genotypeIndex(int i, int j) const
+{
+    if (i > j) std::swap(i, j);
+    return static_cast<std::size_t>(i) * (values_.size() + 1) + static_cast<std::size_t>(j);
+}
+
+void PossibleGenotypes::restrictToAlleles(const Individual& member)
+{
+    if (locus_ >= member.genotypes.size()) return;
+    const GenotypeRecord& g = member.genotypes[locus_];
+    std::vector<char>& flags = possible_[member.individualId];
+    const int classes = static_cast<int>(values_.size()) + 1;
+    for (int i = 0; i < classes; ++i) {
+        for (int j = i; j < classes; ++j) {
+            std::size_t at = genotypeIndex(i, j);
+            if (!flags[at]) continue;
+            bool fits = true;
+            if (!missingAllele(g.allele1) && !missingAllele(g.allele2)) {
+                int a = valueIndex(g.allele1);
+                int b = valueIndex(g.allele2);
+                fits = genotypeIndex(a, b) == at;
+            } else if (!missingAllele(g.allele1) || !missingAllele(g.allele2)) {
+                int a = valueIndex(missingAllele(g.allele1) ? g.allele2 : g.allele1);
+                fits = i == a || j == a;
+            }
+            if (!fits) flags[at] = 0;
+        }
+    }
+}
+
+bool PossibleGenotypes::narrowCouple(const Couple& couple)
+{
+    const int classes = static_cast<int>(values_.size()) + 1;
+    const std::size_t size = static_cast<std::size_t>(classes * classes);
+    std::vector<char>& father = possible_[couple.father];
+    std::vector<char>& mother = possible_[couple.mother];
+    std::vector<char> fatherKept(size, 0);
+    std::vector<char> motherKept(size, 0);
+    std::vector<std::vector<char>> childKept(couple.children.size(), std::vector<char>(size, 0));
+    std::vector<const std::vector<char>*> children;
+    for (int id : couple.children) children.push_back(&possible_[id]);
+
+    for (int f1 = 0; f1 < classes; ++f1) {
+        for (int f2 = f1; f2 < classes; ++f2) {
+            if (!father[genotypeIndex(f1, f2)]) continue;
+            for (int m1 = 0; m1 < classes; ++m1) {
+                for (int m2 = m1; m2 < classes; ++m2) {
+                    if (!mother[genotypeIndex(m1, m2)]) continue;
+                    const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2),
+                                                      genotypeIndex(f2, m1), genotypeIndex(f2, m2)};
+                    bool every = true;
+                    for (std::size_t c = 0; c < children.size() && every; ++c) {
+                        bool any = false;
+                        for (std::size_t o : offspring) any = any || (*children[c])[o];
+                        every = any;
+                    }
+                    if (!every) continue;
+                    fatherKept[genotypeIndex(f1, f2)] = 1;
+                    motherKept[genotypeIndex(m1, m2)] = 1;
+                    for (std::size_t c = 0; c < children.size(); ++c)
+                        for (std::size_t o : offspring)
+                            if ((*children[c])[o]) childKept[c][o] = 1;
+                }
+            }
+        }
+    }
+
+    bool changed = father != fatherKept || mother != motherKept;
+    father = std::move(fatherKept);
+    mother = std::move(motherKept);
+    for (std::size_t c = 0; c < couple.children.size(); ++c) {
+        std::vector<char>& flags = possible_[couple.children[c]];
+        if (flags != childKept[c]) changed = true;
+        flags = std::move(childKept[c]);
+    }
+    return changed;
+}
+
+void PossibleGenotypes::narrow()
+{
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (const Couple& couple : couples_) changed = narrowCouple(couple) || changed;
+    }
+    for (const auto& [id, flags] : possible_)
+        if (std::none_of(flags.begin(), flags.end(), [](char f) { return f != 0; })) consistent_ = false;
+}
+
+bool PossibleGenotypes::allows(int id, int a, int b) const
+{
+    if (!consistent_) return true;
+    auto found = possible_.find(id);
+    if (found == possible_.end()) return true;
+    const std::vector<char>& flags = found->second;
+    const int classes = static_cast<int>(values_.size()) + 1;
+    if (missingAllele(a)) std::swap(a, b);
+    if (missingAllele(a)) return std::any_of(flags.begin(), flags.end(), [](char f) { return f != 0; });
+    int i = valueIndex(a);
+    if (!missingAllele(b)) return flags[genotypeIndex(i, valueIndex(b))] != 0;
+    for (int j = 0; j < classes; ++j)
+        if (flags[genotypeIndex(i, j)]) return true;
+    return false;
+}
+
+void PossibleGenotypes::update(const Pedigree& pedigree, int id)
+{
+    if (!consistent_) return;
+    const Individual* m = pedigree.member(id);
+    if (!m) return;
+    // A filled allele may be one nobody carried before; it belongs to the
+    // class of other alleles, which is where the narrowing counted it.
+    restrictToAlleles(*m);
+    narrow();
+}
+
+} // namespace tavirlen
