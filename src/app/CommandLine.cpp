@@ -112,6 +112,8 @@ void printHelp()
                  "  --region CHR        the chromosome to read when the VCF holds several\n"
                  "  --vcf-out FILE      write the phased calls to FILE (.vcf, .vcf.gz or .bcf)\n"
                  "  --fill              write filled-in missing calls to --vcf-out too\n"
+                 "  --polish            modes b and t: a polishing pass after block extension that lowers\n"
+                 "                      the recombinants member by member (mode a always polishes)\n"
                  "  --time-limit S      seconds the solver may take per family in mode a (default 60)\n"
                  "  --threads N         families worked on side by side (default: one per core); the\n"
                  "                      results are the same for any N\n"
@@ -164,6 +166,7 @@ int runCommandLine(int argc, const char* const* argv)
     app.add_option("--threads", options.threads)->check(CLI::Range(1, 1024));
     std::string familyRange;
     CLI::Option* rangeOption = app.add_option("--families", familyRange);
+    app.add_flag("--polish", options.polish);
     app.add_flag("--report", options.report);
     app.add_option("--ped", options.pedFile);
     app.add_option("--region", options.region);
@@ -218,6 +221,8 @@ int runCommandLine(int argc, const char* const* argv)
         options.lastFamily = static_cast<std::size_t>(last);
     }
     if (*timeOption && letter != 'a') return usageError(shortUsageEnd, "--time-limit applies to mode a only");
+    if (options.polish && letter != 'b' && letter != 't')
+        return usageError(shortUsageEnd, "--polish applies to modes b and t (mode a always polishes)");
     if (options.report && !mode->phases)
         return usageError(shortUsageEnd, "--report applies to the phasing modes only");
     if (!options.pedFile.empty() && (!mode->phases || letter == 't'))

@@ -26,6 +26,8 @@ struct RunOptions {
     // A phased copy of the input VCF; filled missing calls only with `fill`.
     std::string vcfOut;
     bool fill = false;
+    // Modes b and t: the polishing pass after block extension.
+    bool polish = false;
     // PREFIX.html, the families drawn with their haplotypes.
     bool report = false;
     // Seconds the solver may take per family in mode a.

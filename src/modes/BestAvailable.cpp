@@ -4,7 +4,7 @@
 #include "ilp/IlpDriver.h"
 #include "ilp/IlpModel.h"
 #include "pedigree/Preparation.h"
-#include "phasing/BlockExtension.h"
+#include "phasing/Polish.h"
 
 #include <cstdio>
 #include <iostream>
@@ -54,7 +54,7 @@ void writeUnphased(FamilyRun& run, Pedigree& pedigree, const Pedigree& asRead, c
 Pedigree byBlockExtension(const Pedigree& asRead)
 {
     Pedigree copy = asRead;
-    runBlockExtension(copy);
+    runPolishedBlockExtension(copy);
     return copy;
 }
 

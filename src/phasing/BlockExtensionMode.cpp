@@ -1,6 +1,7 @@
 #include "phasing/BlockExtensionMode.h"
 
 #include "phasing/BlockExtension.h"
+#include "phasing/Polish.h"
 
 namespace tavirlen {
 
@@ -10,7 +11,8 @@ FamilyOutcome blockExtensionStep(FamilyRun& run)
 {
     Pedigree& pedigree = *run.pedigree;
     // A Mendelian inconsistency leaves the family unphased; it is written all the same.
-    const bool phased = runBlockExtension(pedigree);
+    const bool phased = run.options.polish ? runPolishedBlockExtension(pedigree) : runBlockExtension(pedigree);
+    if (run.options.polish) run.row.method = "block extension with polishing";
     writeFamilyResults(run, pedigree);
     if (!phased) markFamily(run.row, FamilyStatus::mendel, "Mendelian inconsistency; written as read");
     return FamilyOutcome::next;

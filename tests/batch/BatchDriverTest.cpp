@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 namespace tavirlen {
@@ -362,6 +363,27 @@ TEST(FamilyRanges, PartsRunApartAndMergedEqualOneRun)
         const std::string whole = test::maskTimes(readFile("whole.res"));
         EXPECT_EQ(test::maskTimes(readFile("merged.res")), whole.substr(0, whole.find("Total"))) << mode;
     }
+}
+
+// --polish through the command line: a complete trio over 2,000 markers,
+// which block extension alone leaves with recombinants, ends with none.
+TEST(Polish, ACompleteTrioOverTwoThousandMarkersEndsWithoutRecombinants)
+{
+    test::TempDir dir;
+    std::mt19937 random(4);
+    std::string father = "1 1 0 0 1 0 0", mother = "1 2 0 0 2 0 0", child = "1 3 1 2 1 0 0";
+    for (int l = 0; l < 2000; ++l) {
+        const int f[2] = {1 + static_cast<int>(random() % 2), 1 + static_cast<int>(random() % 2)};
+        const int m[2] = {1 + static_cast<int>(random() % 2), 1 + static_cast<int>(random() % 2)};
+        father += " " + std::to_string(f[0]) + " " + std::to_string(f[1]);
+        mother += " " + std::to_string(m[0]) + " " + std::to_string(m[1]);
+        child += " " + std::to_string(f[0]) + " " + std::to_string(m[1]);
+    }
+    writeFile("trio.txt", father + "\n" + mother + "\n" + child + "\n");
+    ASSERT_EQ(runTavirlen({"-b", "trio.txt", "--polish", "--seed", "1", "--quiet"}).status, 0);
+    EXPECT_EQ(resFamilies(readFile("trio.res")), std::vector<std::string>{"1"});
+    EXPECT_NE(readFile("trio.res").find("\n1\t 0\t"), std::string::npos);
+    EXPECT_NE(readFile("trio.summary.tsv").find("\tb\tblock extension with polishing\t0\t"), std::string::npos);
 }
 
 } // namespace
