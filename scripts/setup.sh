@@ -2,7 +2,7 @@
 # Installs what building and testing need on a Debian machine. Run as root.
 # Does nothing when everything is already present.
 set -e
-packages="g++ cmake make pkg-config libgtest-dev libcli11-dev coinor-libcbc-dev glpk-utils libhts-dev bcftools tabix chromium clang libclang-rt-14-dev"
+packages="g++ cmake make pkg-config libgtest-dev libcli11-dev coinor-libcbc-dev glpk-utils libhts-dev bcftools tabix chromium clang libclang-rt-14-dev python3"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
