@@ -75,7 +75,7 @@ const ModeEntry modeTable[] = {
     {'i', "integer linear programme solved by COIN-OR CBC", phasingFiles, false, true,
      true, true, [](const RunOptions& o) { return runBatch(ilpMode(), o); }},
     {'n', "export of every family, as read, to fixed-layout files (5 header columns)",
-     "INPUT-m5.txt -m10.txt -m15.txt -m20.txt (appended), PREFIX.summary.tsv", false, false,
+     "INPUT-m5.txt -m10.txt -m15.txt -m20.txt, appended (PREFIX-m5.txt ... with --out), PREFIX.summary.tsv", false, false,
      true, false, [](const RunOptions& o) { return runBatch(exportMode(), o); }},
     {'e', "screening for genotyping errors and mutations (own input layout)", "PREFIX.inb .mrh", false, false,
      false, false, runErrorScreening},
@@ -123,7 +123,8 @@ void printHelp()
                  "  --quiet             no progress or summary lines on standard error\n"
                  "\nFiles written (PREFIX: the input name without its last three characters, or --out):\n";
     for (const ModeEntry& mode : modeTable) std::cout << "  -" << mode.letter << "  " << mode.files << "\n";
-    std::cout << "  Mode i keeps its model and solver listing in a private temporary folder.\n"
+    std::cout << "  With --report also PREFIX.html; with --vcf-out the phased VCF.\n"
+                 "  Modes a and i keep their model and solver listing in a private temporary folder.\n"
                  "  Existing result files are replaced only when this program wrote them.\n"
                  "\nExit status:\n"
                  "  0  the run completed\n"
