@@ -622,7 +622,10 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
             auto family = std::make_unique<FamilyRun>(run, index++);
             family->row = newRow(run, mode, *pedigree);
             FamilyRow& row = family->row;
-            queue.bytesRead = static_cast<std::uintmax_t>(std::max<std::streamoff>(0, input.tellg()));
+            // A VCF is read whole before the first family.
+            queue.bytesRead = options.pedFile.empty()
+                ? static_cast<std::uintmax_t>(std::max<std::streamoff>(0, input.tellg()))
+                : inputBytes;
             // What the run says of this family is printed in its turn.
             OutputRouting::route(&family->messages, &family->errors);
             auto skip = [&](const std::string& reason, const std::string& kind) {
