@@ -157,7 +157,7 @@ void writeReplicate(std::ostream& out, const Pedigree& pedigree)
 void writeSimWalkBlock(std::FILE* out, const Pedigree& pedigree)
 {
     const char* indent = "                  "; // 18 blanks: the loci column
-    std::fprintf(out, "%5d  %8d\n", pedigree.memberCount, pedigree.familyId);
+    std::fprintf(out, "%5d  %8lld\n", pedigree.memberCount, pedigree.familyId);
     for (const auto& [id, m] : pedigree.members) {
         std::fprintf(out, "%5d", id);
         if (m.fatherId != 0)

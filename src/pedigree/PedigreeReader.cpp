@@ -139,7 +139,7 @@ PedigreeReader::PedigreeReader(std::istream& input, int headerColumns)
 }
 
 PedigreeReader::PedigreeReader(std::vector<MemberLine> members)
-    : lines_(noInput_), headerColumns_(5), members_(std::move(members)), fromMembers_(true)
+    : lines_(noInput_), members_(std::move(members)), fromMembers_(true), headerColumns_(5)
 {
 }
 

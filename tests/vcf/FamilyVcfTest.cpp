@@ -270,8 +270,9 @@ TEST(FamilyVcfRun, TenThousandSitesPhaseExactlyAndAsTheSameDataInAPedFile)
             if (call[1] != '|') continue;
             for (int side = 0; side < 2; ++side) {
                 const std::string parent = written[static_cast<std::size_t>(s)][names[(side ? mother[m] : father[m]) - 1]];
-                if (parent.find('.') == std::string::npos)
+                if (parent.find('.') == std::string::npos) {
                     EXPECT_NE(parent.find(call[2 * side]), std::string::npos) << names[m] << " at site " << s;
+                }
             }
             ++checked;
         }
