@@ -2,9 +2,13 @@
 
 #include "phasing/BlockExtension.h"
 #include "phasing/PhasingHelpers.h"
+#include "phasing/PolishSupport.h"
+#include "phasing/PolishGroupTurns.h"
+#include "phasing/PolishTurns.h"
 #include "phasing/Sources.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -17,53 +21,12 @@ namespace tavirlen {
 
 namespace {
 
-// Which of the parent's two alleles the allele is: 0 or 1, or -1 where that
-// does not tell (the parent homozygous or not fully typed, the allele
-// missing or not the parent's).
-int sourceOf(const GenotypeRecord& parent, int allele)
-{
-    if (!parent.informative() || missingAllele(allele)) return -1;
-    if (allele == parent.allele1) return 0;
-    if (allele == parent.allele2) return 1;
-    return -1;
-}
-
-// Changes of source along one side of a member, read from the alleles.
-int sideRecombinants(const Individual& member, const Individual* parent, int side)
-{
-    if (!parent) return 0;
-    int last = -1;
-    int count = 0;
-    for (std::size_t k = 0; k < member.genotypes.size(); ++k) {
-        int source = sourceOf(parent->genotypes[k], member.genotypes[k].allele(side));
-        if (source == -1) continue;
-        if (last != -1 && source != last) ++count;
-        last = source;
-    }
-    return count;
-}
-
-struct Child {
-    const Individual* member;
-    int side; // the side on which it received the polished member's allele
-};
-
-std::vector<Child> childrenOf(const Pedigree& pedigree, const Individual& member)
-{
-    std::vector<Child> children;
-    for (int id : member.childIds)
-        if (const Individual* child = pedigree.member(id))
-            children.push_back({child, child->fatherId == member.individualId ? 0 : 1});
-    return children;
-}
-
-// Whether the parent on that side can have passed the allele on.
-bool passable(const Individual* parent, std::size_t k, int allele)
-{
-    if (!parent || missingAllele(allele)) return true;
-    const GenotypeRecord& p = parent->genotypes[k];
-    return missingAllele(p.allele1) || missingAllele(p.allele2) || allele == p.allele1 || allele == p.allele2;
-}
+using polish::Child;
+using polish::childrenOf;
+using polish::moveRecombinants;
+using polish::passable;
+using polish::sideRecombinants;
+using polish::sourceOf;
 
 // One side of a member whose source the programme follows along the loci:
 // the member or its parent (or both) moves.
@@ -324,23 +287,6 @@ bool affordable(std::size_t states, std::size_t loci)
     return states <= largestMove / std::max<std::size_t>(loci, 1);
 }
 
-// The recombinants that depend on the movers' records.
-int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
-{
-    std::set<std::pair<int, int>> sides; // (member, side)
-    for (const Individual* m : movers) {
-        sides.insert({m->individualId, 0});
-        sides.insert({m->individualId, 1});
-        for (const Child& c : childrenOf(pedigree, *m)) sides.insert({c.member->individualId, c.side});
-    }
-    int count = 0;
-    for (auto [id, side] : sides) {
-        const Individual* m = pedigree.member(id);
-        count += sideRecombinants(*m, parentOf(pedigree, *m, side), side);
-    }
-    return count;
-}
-
 // The records a member may take at locus k: its stored alleles, and swapped
 // where both orders fit its parents.
 Records turns(Pedigree& pedigree, const Individual& m, std::size_t k)
@@ -433,6 +379,9 @@ int windowRecombinants(const WindowSide& s, std::size_t first, std::size_t last)
     return total + (previous != -1 && s.above != -1 && previous != s.above);
 }
 
+// The most loci over which a group of members turns together.
+constexpr std::size_t groupWindowWidth = 4;
+
 // The most loci a window spans, and the most in which it also takes filled
 // alleles again (a wider one tries too many combinations for what it finds).
 constexpr std::size_t windowWidth = 4;
@@ -474,17 +423,26 @@ std::size_t combinations(const std::vector<Slot>& slots)
 // children are heterozygous for the same two alleles, a child's two sources
 // follow both parents' orders and its own: the combination that fits the
 // neighbouring loci can need several of them turned at once.
+// `recordsAt(member, k, parents)` gives what a member may take at locus k;
+// for a child, `parents` holds its father's and its mother's records there as
+// the window may try them.
+using WindowRecords = std::function<Records(const Individual&, std::size_t, const std::array<Records, 2>*)>;
+
 bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, std::size_t first, std::size_t last,
-                  const std::function<Records(const Individual&, std::size_t)>& recordsAt)
+                  const WindowRecords& recordsAt)
 {
     auto sideOf = [&](const Individual* member, int side) {
         const Individual* parent = parentOf(pedigree, *member, side);
         return WindowSide{member, parent, side, nearestSource(*member, *parent, side, first, -1),
                           nearestSource(*member, *parent, side, last, 1)};
     };
+    // The parents' records at each locus of the window.
+    std::vector<std::array<Records, 2>> parentRecords(last - first + 1);
     auto slotsOf = [&](Individual& m, std::vector<Slot>& slots) {
+        const bool parent = &m == &father || &m == &mother;
         for (std::size_t k = first; k <= last; ++k) {
-            Records records = recordsAt(m, k);
+            Records records = recordsAt(m, k, parent ? nullptr : &parentRecords[k - first]);
+            if (parent) parentRecords[k - first][&m == &father ? 0 : 1] = records;
             if (records.size() > 1) slots.push_back({&m, k, std::move(records)});
         }
     };
@@ -697,6 +655,43 @@ public:
         return read ? refills(pedigree_, m, k, *read, keepHeterozygosity, turning) : turns(pedigree_, m, k);
     }
 
+    // For a child whose parents' records at k may be any of `parents`: its
+    // typed alleles in either order, its filled ones from what those records
+    // hold, as long as its own children keep fitting. The stored record
+    // first.
+    Records withParents(const Individual& m, std::size_t k, const std::array<Records, 2>& parents) const
+    {
+        const GenotypeRecord& g = m.genotypes[k];
+        const GenotypeRecord* read = asRead(m, k);
+        std::vector<int> typed;
+        for (int a : {read ? read->allele1 : g.allele1, read ? read->allele2 : g.allele2})
+            if (!missingAllele(a)) typed.push_back(a);
+        std::vector<int> from[2];
+        for (int side = 0; side < 2; ++side) {
+            for (const auto& [a, b] : parents[static_cast<std::size_t>(side)])
+                for (int allele : {a, b})
+                    if (!missingAllele(allele) && std::find(from[side].begin(), from[side].end(), allele) == from[side].end())
+                        from[side].push_back(allele);
+            if (from[side].empty()) from[side] = {g.allele(side)};
+        }
+        const std::vector<Child> children = childrenOf(pedigree_, m);
+        Records records{recordOf(g)};
+        for (int a : from[0]) {
+            for (int b : from[1]) {
+                std::pair<int, int> record{a, b};
+                if (std::find(records.begin(), records.end(), record) != records.end()) continue;
+                bool keeps = typed.size() < 2 || (a == typed[0] && b == typed[1]) || (a == typed[1] && b == typed[0]);
+                keeps = keeps && (typed.size() != 1 || a == typed[0] || b == typed[0]);
+                for (const Child& c : children) {
+                    const int carried = c.member->genotypes[k].allele(c.side);
+                    keeps = keeps && (missingAllele(carried) || carried == a || carried == b);
+                }
+                if (keeps) records.push_back(record);
+            }
+        }
+        return records;
+    }
+
 private:
     Pedigree& pedigree_;
     const std::map<int, Individual>* asRead_;
@@ -773,16 +768,63 @@ bool polishTrios(Pedigree& pedigree)
     return improved;
 }
 
+// A member with its children, then a couple with theirs (children of either),
+// turning together: on a dense map of two-allele markers most informative
+// loci have parents and children heterozygous for the same two alleles,
+// where a parent turned alone moves every child's source with it.
+bool polishTurns(Pedigree& pedigree)
+{
+    bool improved = false;
+    auto turnWith = [&](const std::vector<Individual*>& hubs, std::vector<Individual*> children) {
+        children.erase(std::remove_if(children.begin(), children.end(),
+                                      [&](Individual* c) {
+                                          return std::find(hubs.begin(), hubs.end(), c) != hubs.end();
+                                      }),
+                       children.end());
+        const std::size_t most = std::max<std::size_t>(
+            polish::leavesAffordable(hubs.size(), static_cast<std::size_t>(pedigree.locusCount)), 1);
+        for (std::size_t first = 0; first < std::max<std::size_t>(children.size(), 1); first += most) {
+            std::vector<Individual*> leaves(children.begin() + static_cast<std::ptrdiff_t>(first),
+                                            children.begin()
+                                                + static_cast<std::ptrdiff_t>(std::min(children.size(), first + most)));
+            improved = polish::turnTogether(pedigree, hubs, leaves) || improved;
+        }
+    };
+    auto childrenOfAll = [&](const std::vector<Individual*>& parents) {
+        std::vector<Individual*> children;
+        for (const Individual* parent : parents)
+            for (const Child& c : childrenOf(pedigree, *parent)) {
+                Individual* child = pedigree.member(c.member->individualId);
+                if (std::find(children.begin(), children.end(), child) == children.end()) children.push_back(child);
+            }
+        return children;
+    };
+    for (auto& [id, m] : pedigree.members) turnWith({&m}, childrenOfAll({&m}));
+    for (const Couple& couple : couplesOf(pedigree))
+        turnWith({couple.father, couple.mother}, childrenOfAll({couple.father, couple.mother}));
+    for (auto& [id, m] : pedigree.members) {
+        Individual* father = parentOf(pedigree, m, 0);
+        Individual* mother = parentOf(pedigree, m, 1);
+        if (father && mother && !m.childIds.empty())
+            turnWith({&m, father, mother}, childrenOfAll({&m, father, mother}));
+    }
+    return improved;
+}
+
 bool polishWindows(Pedigree& pedigree, const Choices& choices)
 {
-    const std::function<Records(const Individual&, std::size_t)> refilled = [&](const Individual& m, std::size_t k) {
-        return choices.at(m, k);
-    };
-    const std::function<Records(const Individual&, std::size_t)> turned = [&](const Individual& m, std::size_t k) {
+    const WindowRecords turned = [&](const Individual& m, std::size_t k, const std::array<Records, 2>*) {
         return turns(pedigree, m, k);
     };
     bool improved = false;
     for (const Couple& couple : couplesOf(pedigree)) {
+        // The children move with their parents in the window: a parent's
+        // filled alleles may be any that the children can be turned to fit,
+        // and a child's any that the parents' records as tried allow.
+        const WindowRecords refilled = [&](const Individual& m, std::size_t k, const std::array<Records, 2>* parents) {
+            if (parents) return choices.withParents(m, k, *parents);
+            return choices.at(m, k, false, &couple.children);
+        };
         const std::size_t loci = couple.father->genotypes.size();
         for (std::size_t width = 0; width < windowWidth; ++width)
             for (std::size_t k = 0; k + width < loci; ++k)
@@ -804,6 +846,8 @@ bool polishPedigree(Pedigree& pedigree, const std::map<int, Individual>* asRead)
         improved = polishMembers(pedigree, choices);
         if (asRead) improved = polishFamilies(pedigree, choices) || improved;
         improved = polishTrios(pedigree) || improved;
+        improved = polishTurns(pedigree) || improved;
+        improved = polish::turnGroupsInWindows(pedigree, groupWindowWidth) || improved;
         improved = polishWindows(pedigree, choices) || improved;
     }
     completeAndCount(pedigree);
