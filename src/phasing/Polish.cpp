@@ -4,6 +4,7 @@
 #include "phasing/PhasingHelpers.h"
 #include "phasing/PolishSupport.h"
 #include "phasing/PolishGroupTurns.h"
+#include "phasing/PolishMember.h"
 #include "phasing/PolishTurns.h"
 #include "phasing/Sources.h"
 
@@ -38,8 +39,7 @@ struct FollowedSide {
     int parentMover; // index among the movers, or -1
 };
 
-// The alleles a mover may take at one locus, the stored pair first.
-using Records = std::vector<std::pair<int, int>>;
+using polish::Records;
 
 // Which of the parent's alleles the allele is, the parent holding `record`.
 int sourceOf(std::pair<int, int> record, int allele)
@@ -517,20 +517,53 @@ bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, st
         for (const auto& sides : childSides) total += sidesCost(sides);
         return total;
     }();
+    // A founder parent may also turn at every locus after the window: that
+    // turns each of its children's sources there, which changes nothing but
+    // the edge of the window. So where the window settles a filled allele
+    // that block extension got wrong, the founder's phase on the far side
+    // can follow.
+    std::vector<const Individual*> founders;
+    if (last + 1 < father.genotypes.size())
+        for (const Individual* parent : {&father, &mother})
+            if (parent->isFounder()) founders.push_back(parent);
+    auto turnAbove = [&](std::size_t suffix) {
+        for (std::size_t f = 0; f < founders.size(); ++f) {
+            if (!((suffix >> f) & 1)) continue;
+            for (std::vector<WindowSide>* sides : [&] {
+                     std::vector<std::vector<WindowSide>*> all{&parentSides};
+                     for (auto& c : childSides) all.push_back(&c);
+                     return all;
+                 }())
+                for (WindowSide& side : *sides)
+                    if (side.parent == founders[f] && side.above != -1) side.above ^= 1;
+        }
+    };
     std::vector<std::size_t> best(children.size(), 0);
     std::vector<std::size_t> trial(children.size(), 0);
     std::size_t bestParents = 0;
+    std::size_t bestSuffix = 0;
     int bestCost = now;
-    for (std::size_t parents = 0; parents < combinations(parentSlots); ++parents) {
-        int cost = evaluate(parents, trial);
-        if (cost < bestCost) {
-            bestCost = cost;
-            bestParents = parents;
-            best = trial;
+    for (std::size_t suffix = 0; suffix < (std::size_t(1) << founders.size()); ++suffix) {
+        turnAbove(suffix);
+        for (std::size_t parents = 0; parents < combinations(parentSlots); ++parents) {
+            int cost = evaluate(parents, trial);
+            if (cost < bestCost) {
+                bestCost = cost;
+                bestParents = parents;
+                bestSuffix = suffix;
+                best = trial;
+            }
         }
+        turnAbove(suffix);
     }
     take(parentSlots, bestParents);
     for (std::size_t c = 0; c < children.size(); ++c) take(childSlots[c], best[c]);
+    for (std::size_t f = 0; f < founders.size(); ++f) {
+        if (!((bestSuffix >> f) & 1)) continue;
+        Individual* founder = pedigree.member(founders[f]->individualId);
+        for (std::size_t k = last + 1; k < founder->genotypes.size(); ++k)
+            std::swap(founder->genotypes[k].allele1, founder->genotypes[k].allele2);
+    }
     return bestCost < now;
 }
 
@@ -725,6 +758,12 @@ bool polishMembers(Pedigree& pedigree, const Choices& choices)
 {
     bool improved = false;
     for (auto& [id, m] : pedigree.members) {
+        if (m.childIds.size() + 2 <= polish::mostFollowedSides) {
+            std::vector<Records> records;
+            for (std::size_t k = 0; k < m.genotypes.size(); ++k) records.push_back(choices.at(m, k, false));
+            improved = polish::rechooseMember(pedigree, m, records) || improved;
+            continue;
+        }
         std::size_t states = m.isFounder() ? 1 : 9;
         for (std::size_t c = 0; c < m.childIds.size(); ++c) states *= 3;
         const bool followChildren = choices.refilling() && m.childIds.size() <= followedChildren

@@ -3,12 +3,17 @@
 #include "pedigree/Pedigree.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace tavirlen::polish {
 
 // What the moves of the polishing pass share: sources read from the alleles,
 // and the recombinants a move can change.
+
+// What a member may take at one locus: ordered allele pairs (allele1,
+// allele2), the stored pair first.
+using Records = std::vector<std::pair<int, int>>;
 
 // Which of the parent's two alleles the allele is: 0 or 1, or -1 where that
 // does not tell (the parent homozygous or not fully typed, the allele
