@@ -4,6 +4,7 @@
 #include "phasing/PhasingHelpers.h"
 #include "phasing/PolishSupport.h"
 #include "phasing/PolishGroupTurns.h"
+#include "phasing/PolishFamily.h"
 #include "phasing/PolishMember.h"
 #include "phasing/PolishTurns.h"
 #include "phasing/Sources.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <tuple>
 #include <set>
 #include <utility>
@@ -574,7 +576,8 @@ bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, st
 // fitting, and a member with children keeps being heterozygous where it was
 // (and homozygous where it was).
 Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const GenotypeRecord& asRead,
-                bool keepHeterozygosity = true, const std::vector<Individual*>* turning = nullptr)
+                bool keepHeterozygosity = true, const std::vector<Individual*>* turning = nullptr,
+                const std::map<int, Individual>* read = nullptr)
 {
     const GenotypeRecord& g = m.genotypes[k];
     std::vector<int> typed;
@@ -610,6 +613,19 @@ Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const Ge
                 // A child that moves with the member may carry its other
                 // allele from it; the move checks the two together.
                 bool moving = turning && std::find(turning->begin(), turning->end(), c.member) != turning->end();
+                // Its filled alleles may be taken again too: only what it
+                // was read with binds it.
+                const GenotypeRecord* childRead = nullptr;
+                if (moving && read) {
+                    auto at = read->find(c.member->individualId);
+                    if (at != read->end() && k < at->second.genotypes.size()) childRead = &at->second.genotypes[k];
+                }
+                if (childRead) {
+                    const int x = childRead->allele1;
+                    const int y = childRead->allele2;
+                    keeps = keeps && (missingAllele(x) || missingAllele(y) || x == a || x == b || y == a || y == b);
+                    continue;
+                }
                 keeps = keeps && (missingAllele(carried) || carried == a || carried == b
                                   || (moving && (cg.allele(1 - c.side) == a || cg.allele(1 - c.side) == b)));
             }
@@ -685,7 +701,7 @@ public:
                const std::vector<Individual*>* turning = nullptr) const
     {
         const GenotypeRecord* read = asRead(m, k);
-        return read ? refills(pedigree_, m, k, *read, keepHeterozygosity, turning) : turns(pedigree_, m, k);
+        return read ? refills(pedigree_, m, k, *read, keepHeterozygosity, turning, asRead_) : turns(pedigree_, m, k);
     }
 
     // For a child whose parents' records at k may be any of `parents`: its
@@ -785,11 +801,24 @@ bool polishFamilies(Pedigree& pedigree, const Choices& choices)
     for (const Couple& couple : couplesOf(pedigree)) {
         std::vector<Individual*> family{couple.father, couple.mother};
         family.insert(family.end(), couple.children.begin(), couple.children.end());
-        if (family.size() > largestFamilyMove) continue;
+        // The children's records follow what their parents may take, not
+        // what they hold now: a parent's filled allele taken again can need
+        // a child turned to fit it, and the move checks the two together.
         std::vector<std::vector<Records>> records(family.size());
-        for (std::size_t i = 0; i < family.size(); ++i)
-            for (std::size_t k = 0; k < family[i]->genotypes.size(); ++k)
-                records[i].push_back(choices.at(*family[i], k, false, i < 2 ? &couple.children : nullptr));
+        std::vector<std::array<Records, 2>> parents;
+        for (std::size_t k = 0; k < couple.father->genotypes.size(); ++k) {
+            parents.push_back({choices.at(*couple.father, k, false, &couple.children),
+                               choices.at(*couple.mother, k, false, &couple.children)});
+            records[0].push_back(parents.back()[0]);
+            records[1].push_back(parents.back()[1]);
+            for (std::size_t i = 2; i < family.size(); ++i)
+                records[i].push_back(choices.withParents(*family[i], k, parents.back()));
+        }
+        const std::vector<std::vector<Records>> childRecords(records.begin() + 2, records.end());
+        if (std::optional<bool> kept = polish::rechooseFamily(pedigree, *couple.father, *couple.mother,
+                                                              couple.children, parents, childRecords))
+            improved = *kept || improved;
+        if (family.size() > largestFamilyMove) continue;
         improved = polishMove(pedigree, family, std::move(records), true) || improved;
     }
     return improved;
