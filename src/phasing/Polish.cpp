@@ -708,7 +708,8 @@ public:
     // typed alleles in either order, its filled ones from what those records
     // hold, as long as its own children keep fitting. The stored record
     // first.
-    Records withParents(const Individual& m, std::size_t k, const std::array<Records, 2>& parents) const
+    Records withParents(const Individual& m, std::size_t k, const std::array<Records, 2>& parents,
+                        const std::vector<Individual*>* moving = nullptr) const
     {
         const GenotypeRecord& g = m.genotypes[k];
         const GenotypeRecord* read = asRead(m, k);
@@ -732,6 +733,17 @@ public:
                 bool keeps = typed.size() < 2 || (a == typed[0] && b == typed[1]) || (a == typed[1] && b == typed[0]);
                 keeps = keeps && (typed.size() != 1 || a == typed[0] || b == typed[0]);
                 for (const Child& c : children) {
+                    // A child that moves along is bound only by what it was
+                    // read with.
+                    const GenotypeRecord* childRead = nullptr;
+                    if (moving && std::find(moving->begin(), moving->end(), c.member) != moving->end())
+                        childRead = asRead(*c.member, k);
+                    if (childRead) {
+                        const int x = childRead->allele1;
+                        const int y = childRead->allele2;
+                        keeps = keeps && (missingAllele(x) || missingAllele(y) || x == a || x == b || y == a || y == b);
+                        continue;
+                    }
                     const int carried = c.member->genotypes[k].allele(c.side);
                     keeps = keeps && (missingAllele(carried) || carried == a || carried == b);
                 }
@@ -791,35 +803,96 @@ bool polishMembers(Pedigree& pedigree, const Choices& choices)
     return improved;
 }
 
-// A couple and their children taking their records again all together,
-// every side followed on its own: where parents are untyped, which of a
-// child's alleles came from which parent follows from what the parents are
-// given, so neither can be settled alone.
+// Parents and all their children taking their records again together. Where
+// parents are untyped, which of a child's alleles came from which parent
+// follows from what the parents are given, so neither can be settled alone.
+// The children's records follow what their parents may take, not what they
+// hold now: a parent's filled allele taken again can need a child turned to
+// fit it, and the move checks the two together.
+std::optional<bool> polishParentsAndChildren(Pedigree& pedigree, const Choices& choices,
+                                             const std::vector<Individual*>& parents,
+                                             const std::vector<Individual*>& children,
+                                             std::vector<std::vector<Records>>* records = nullptr,
+                                             Individual* middle = nullptr)
+{
+    auto parentIndex = [&](int id) {
+        for (std::size_t p = 0; p < parents.size(); ++p)
+            if (parents[p]->individualId == id) return p;
+        return std::size_t(0);
+    };
+    std::vector<std::vector<Records>> parentRecords;
+    std::vector<std::vector<Records>> childRecords(children.size());
+    for (std::size_t k = 0; k < parents[0]->genotypes.size(); ++k) {
+        parentRecords.emplace_back();
+        for (Individual* parent : parents) {
+            std::vector<Individual*> own;
+            for (Individual* c : children)
+                if (c->fatherId == parent->individualId || c->motherId == parent->individualId) own.push_back(c);
+            if (middle && (middle->fatherId == parent->individualId || middle->motherId == parent->individualId))
+                own.push_back(middle);
+            if (parent == middle) {
+                // Its own parents come first among the parents.
+                const std::array<Records, 2> its{parentRecords.back()[0], parentRecords.back()[1]};
+                parentRecords.back().push_back(choices.withParents(*parent, k, its, &own));
+            } else {
+                parentRecords.back().push_back(choices.at(*parent, k, false, &own));
+            }
+        }
+        for (std::size_t c = 0; c < children.size(); ++c) {
+            const std::array<Records, 2> its{parentRecords.back()[parentIndex(children[c]->fatherId)],
+                                             parentRecords.back()[parentIndex(children[c]->motherId)]};
+            childRecords[c].push_back(choices.withParents(*children[c], k, its));
+        }
+    }
+    if (records) {
+        records->clear();
+        for (std::size_t p = 0; p < parents.size(); ++p) {
+            records->emplace_back();
+            for (const auto& atLocus : parentRecords) records->back().push_back(atLocus[p]);
+        }
+        records->insert(records->end(), childRecords.begin(), childRecords.end());
+    }
+    return polish::rechooseFamily(pedigree, parents, children, parentRecords, childRecords);
+}
+
 bool polishFamilies(Pedigree& pedigree, const Choices& choices)
 {
     bool improved = false;
     for (const Couple& couple : couplesOf(pedigree)) {
         std::vector<Individual*> family{couple.father, couple.mother};
         family.insert(family.end(), couple.children.begin(), couple.children.end());
-        // The children's records follow what their parents may take, not
-        // what they hold now: a parent's filled allele taken again can need
-        // a child turned to fit it, and the move checks the two together.
-        std::vector<std::vector<Records>> records(family.size());
-        std::vector<std::array<Records, 2>> parents;
-        for (std::size_t k = 0; k < couple.father->genotypes.size(); ++k) {
-            parents.push_back({choices.at(*couple.father, k, false, &couple.children),
-                               choices.at(*couple.mother, k, false, &couple.children)});
-            records[0].push_back(parents.back()[0]);
-            records[1].push_back(parents.back()[1]);
-            for (std::size_t i = 2; i < family.size(); ++i)
-                records[i].push_back(choices.withParents(*family[i], k, parents.back()));
-        }
-        const std::vector<std::vector<Records>> childRecords(records.begin() + 2, records.end());
-        if (std::optional<bool> kept = polish::rechooseFamily(pedigree, *couple.father, *couple.mother,
-                                                              couple.children, parents, childRecords))
-            improved = *kept || improved;
+        std::vector<std::vector<Records>> records;
+        std::optional<bool> kept =
+            polishParentsAndChildren(pedigree, choices, {couple.father, couple.mother}, couple.children, &records);
+        improved = kept.value_or(false) || improved;
         if (family.size() > largestFamilyMove) continue;
         improved = polishMove(pedigree, family, std::move(records), true) || improved;
+    }
+    // A member with children by several mates, with all of them: its phase
+    // over a stretch moves every child's source, half-siblings' too.
+    for (auto& [id, m] : pedigree.members) {
+        std::vector<Individual*> parents{&m};
+        std::vector<Individual*> children;
+        for (const Child& c : childrenOf(pedigree, m)) {
+            Individual* child = pedigree.member(c.member->individualId);
+            Individual* mate = parentOf(pedigree, *child, 1 - c.side);
+            if (!mate) {
+                children.clear();
+                break;
+            }
+            children.push_back(child);
+            if (std::find(parents.begin(), parents.end(), mate) == parents.end()) parents.push_back(mate);
+        }
+        if (parents.size() >= 3)
+            improved = polishParentsAndChildren(pedigree, choices, parents, children).value_or(false) || improved;
+        // And with its own parents: where it is filled, what it may take
+        // follows from both its parents and its children.
+        Individual* father = parentOf(pedigree, m, 0);
+        Individual* mother = parentOf(pedigree, m, 1);
+        if (children.empty() || !father || !mother) continue;
+        parents.erase(parents.begin());
+        parents.insert(parents.begin(), {father, mother, &m});
+        improved = polishParentsAndChildren(pedigree, choices, parents, children, nullptr, &m).value_or(false) || improved;
     }
     return improved;
 }

@@ -14,11 +14,13 @@ namespace {
 
 constexpr int unreachable = std::numeric_limits<int>::max() / 4;
 
-// Back-pointers take three bytes per state and locus, and each locus tries
+// Back-pointers take four bytes per state and locus, and each locus tries
 // every state for each pair of the parents' records and each child: a move
 // may use this many states times loci.
-constexpr std::size_t mostStateLoci = std::size_t(1) << 22;
+constexpr std::size_t mostStateLoci = std::size_t(1) << 23;
 constexpr std::size_t mostSides = 16;
+constexpr std::size_t mostCombinations = 4096;
+constexpr std::size_t mostWork = std::size_t(1) << 28;
 
 // Which of the parent's alleles the child's allele is (0 or 1); -1 where
 // that does not show (the parent homozygous for it, either missing); -2
@@ -35,8 +37,7 @@ int link(std::pair<int, int> parent, int allele)
 std::pair<int, int> recordOf(const GenotypeRecord& g) { return {g.allele1, g.allele2}; }
 int alleleOf(std::pair<int, int> record, int side) { return side == 0 ? record.first : record.second; }
 
-// A side with a moving end. Movers: 0 the father, 1 the mother, 2 on the
-// children.
+// A side with a moving end. Movers: the parents, then the children.
 struct Side {
     const Individual* child;
     const Individual* parent;
@@ -60,12 +61,13 @@ bool require(std::pair<int, int> parent, std::pair<int, int> child, int side, st
 
 } // namespace
 
-std::optional<bool> rechooseFamily(Pedigree& pedigree, Individual& father, Individual& mother,
+std::optional<bool> rechooseFamily(Pedigree& pedigree, const std::vector<Individual*>& parentMovers,
                                    const std::vector<Individual*>& children,
-                                   const std::vector<std::array<Records, 2>>& parents,
+                                   const std::vector<std::vector<Records>>& parents,
                                    const std::vector<std::vector<Records>>& childRecords)
 {
-    std::vector<Individual*> movers{&father, &mother};
+    const std::size_t hubs = parentMovers.size();
+    std::vector<Individual*> movers = parentMovers;
     movers.insert(movers.end(), children.begin(), children.end());
     auto moverOf = [&](const Individual* m) {
         auto at = std::find(movers.begin(), movers.end(), m);
@@ -79,39 +81,52 @@ std::optional<bool> rechooseFamily(Pedigree& pedigree, Individual& father, Indiv
         for (int side = 0; side < 2; ++side)
             if (const Individual* parent = parentOf(pedigree, *movers[i], side)) {
                 sides.push_back({movers[i], parent, side, static_cast<int>(i), moverOf(parent)});
-                owner.push_back(i < 2 ? 0 : i - 1);
+                owner.push_back(i < hubs ? 0 : i - hubs + 1);
             }
         for (const Child& c : childrenOf(pedigree, *movers[i])) {
             if (moverOf(c.member) != -1) continue;
             sides.push_back({c.member, movers[i], c.side, -1, static_cast<int>(i)});
-            owner.push_back(i < 2 ? 0 : i - 1);
+            owner.push_back(i < hubs ? 0 : i - hubs + 1);
         }
     }
     const std::size_t loci = parents.size();
     const std::size_t states = std::size_t(1) << std::min(sides.size(), mostSides + 1);
     if (sides.empty() || sides.size() > mostSides || states > mostStateLoci / std::max<std::size_t>(loci, 1))
         return std::nullopt;
+    // Each locus meets every state with every combination of the parents'
+    // records.
+    std::size_t work = 0;
+    for (std::size_t k = 0; k < loci; ++k) {
+        std::size_t combinations = 1;
+        for (const Records& r : parents[k]) combinations = std::min(combinations * r.size(), mostCombinations);
+        work += combinations;
+    }
+    if (work > mostWork / states) return std::nullopt;
 
     std::vector<int> cost(states, 0);
     std::vector<int> reach(states);
     std::vector<std::uint16_t> from(states);
     std::vector<std::uint16_t> previous(loci * states);
-    std::vector<std::uint8_t> taken(loci * states);
+    std::vector<std::uint16_t> taken(loci * states);
     // Per child: (mask, value) of each record that fits the parents' pair.
     std::vector<std::vector<std::pair<std::size_t, std::size_t>>> fitting(children.size());
+    // A combination of the parents' records at k, as a mixed-radix number.
     auto pairOf = [&](std::size_t k, std::size_t pair) {
-        const Records& f = parents[k][0];
-        return std::make_pair(f[pair % f.size()], parents[k][1][pair / f.size()]);
+        std::vector<std::pair<int, int>> records;
+        for (const Records& r : parents[k]) {
+            records.push_back(r[pair % r.size()]);
+            pair /= r.size();
+        }
+        return records;
     };
     // The records the movers take at k for a pair, a child's own (-1 for the
     // parents): the bits they ask of their sides.
     auto ask = [&](std::size_t k, std::size_t pair, int child, std::size_t record, std::size_t& mask,
                    std::size_t& value) {
-        const auto [f, m] = pairOf(k, pair);
+        const std::vector<std::pair<int, int>> combination = pairOf(k, pair);
         auto recordAt = [&](int mover) -> std::pair<int, int> {
-            if (mover == 0) return f;
-            if (mover == 1) return m;
-            if (mover == child + 2) return childRecords[static_cast<std::size_t>(child)][k][record];
+            if (mover < static_cast<int>(hubs)) return combination[static_cast<std::size_t>(mover)];
+            if (mover == child + static_cast<int>(hubs)) return childRecords[static_cast<std::size_t>(child)][k][record];
             return recordOf(movers[static_cast<std::size_t>(mover)]->genotypes[k]);
         };
         mask = 0;
@@ -143,10 +158,11 @@ std::optional<bool> rechooseFamily(Pedigree& pedigree, Individual& father, Indiv
                 }
             }
         std::fill(cost.begin(), cost.end(), unreachable);
-        const std::size_t pairs = parents[k][0].size() * parents[k][1].size();
+        std::size_t pairs = 1;
+        for (const Records& r : parents[k]) pairs *= r.size();
         changes = changes || pairs > 1;
         for (std::size_t c = 0; c < children.size(); ++c) changes = changes || childRecords[c][k].size() > 1;
-        for (std::size_t pair = 0; pair < std::min<std::size_t>(pairs, 256); ++pair) {
+        for (std::size_t pair = 0; pair < std::min(pairs, mostCombinations); ++pair) {
             std::size_t mask = 0;
             std::size_t value = 0;
             if (!ask(k, pair, -1, 0, mask, value)) continue;
@@ -170,7 +186,7 @@ std::optional<bool> rechooseFamily(Pedigree& pedigree, Individual& father, Indiv
                 if (!allowed) continue;
                 cost[s] = reach[s];
                 previous[k * states + s] = from[s];
-                taken[k * states + s] = static_cast<std::uint8_t>(pair);
+                taken[k * states + s] = static_cast<std::uint16_t>(pair);
             }
         }
         if (std::none_of(cost.begin(), cost.end(), [](int c) { return c < unreachable; })) return false;
@@ -188,14 +204,15 @@ std::optional<bool> rechooseFamily(Pedigree& pedigree, Individual& father, Indiv
     std::vector<std::vector<std::pair<int, int>>> chosen(movers.size(), std::vector<std::pair<int, int>>(loci));
     for (std::size_t k = loci; k-- > 0;) {
         const std::size_t pair = taken[k * states + state];
-        std::tie(chosen[0][k], chosen[1][k]) = pairOf(k, pair);
+        const std::vector<std::pair<int, int>> combination = pairOf(k, pair);
+        for (std::size_t p = 0; p < hubs; ++p) chosen[p][k] = combination[p];
         for (std::size_t c = 0; c < children.size(); ++c) {
-            chosen[c + 2][k] = childRecords[c][k][0];
+            chosen[c + hubs][k] = childRecords[c][k][0];
             for (std::size_t r = 0; r < childRecords[c][k].size(); ++r) {
                 std::size_t m = 0;
                 std::size_t v = 0;
                 if (ask(k, pair, static_cast<int>(c), r, m, v) && (state & m) == v) {
-                    chosen[c + 2][k] = childRecords[c][k][r];
+                    chosen[c + hubs][k] = childRecords[c][k][r];
                     break;
                 }
             }
