@@ -17,10 +17,10 @@ constexpr int unreachable = std::numeric_limits<int>::max() / 4;
 // Back-pointers take four bytes per state and locus, and each locus tries
 // every state for each pair of the parents' records and each child: a move
 // may use this many states times loci.
-constexpr std::size_t mostStateLoci = std::size_t(1) << 23;
+constexpr std::size_t mostStateLoci = std::size_t(1) << 24;
 constexpr std::size_t mostSides = 16;
 constexpr std::size_t mostCombinations = 4096;
-constexpr std::size_t mostWork = std::size_t(1) << 28;
+constexpr std::size_t mostWork = std::size_t(1) << 29;
 
 // Which of the parent's alleles the child's allele is (0 or 1); -1 where
 // that does not show (the parent homozygous for it, either missing); -2
