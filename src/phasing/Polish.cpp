@@ -809,12 +809,42 @@ bool polishMembers(Pedigree& pedigree, const Choices& choices)
 // The children's records follow what their parents may take, not what they
 // hold now: a parent's filled allele taken again can need a child turned to
 // fit it, and the move checks the two together.
+// What the family moves found nothing in, by their movers: a fingerprint of
+// the records of every member whose sides they see. A move whose members and
+// neighbours have not changed since would find nothing again.
+using Settled = std::map<std::vector<int>, std::size_t>;
+
+std::size_t fingerprint(Pedigree& pedigree, const std::vector<Individual*>& movers)
+{
+    std::set<const Individual*> seen;
+    for (const Individual* m : movers) {
+        seen.insert(m);
+        for (int side = 0; side < 2; ++side)
+            if (const Individual* parent = parentOf(pedigree, *m, side)) seen.insert(parent);
+        for (const Child& c : childrenOf(pedigree, *m)) seen.insert(c.member);
+    }
+    std::size_t hash = 1469598103934665603ull;
+    for (const Individual* m : seen) {
+        hash = (hash ^ static_cast<std::size_t>(m->individualId)) * 1099511628211ull;
+        for (const GenotypeRecord& g : m->genotypes)
+            hash = (hash ^ static_cast<std::size_t>(g.allele1 * 131 + g.allele2)) * 1099511628211ull;
+    }
+    return hash;
+}
+
 std::optional<bool> polishParentsAndChildren(Pedigree& pedigree, const Choices& choices,
                                              const std::vector<Individual*>& parents,
-                                             const std::vector<Individual*>& children,
+                                             const std::vector<Individual*>& children, Settled& settled,
                                              std::vector<std::vector<Records>>* records = nullptr,
                                              Individual* middle = nullptr)
 {
+    std::vector<Individual*> movers = parents;
+    movers.insert(movers.end(), children.begin(), children.end());
+    std::vector<int> key;
+    for (const Individual* m : movers) key.push_back(m->individualId);
+    const std::size_t now = fingerprint(pedigree, movers);
+    auto found = settled.find(key);
+    if (found != settled.end() && found->second == now) return false;
     auto parentIndex = [&](int id) {
         for (std::size_t p = 0; p < parents.size(); ++p)
             if (parents[p]->individualId == id) return p;
@@ -852,10 +882,12 @@ std::optional<bool> polishParentsAndChildren(Pedigree& pedigree, const Choices& 
         }
         records->insert(records->end(), childRecords.begin(), childRecords.end());
     }
-    return polish::rechooseFamily(pedigree, parents, children, parentRecords, childRecords);
+    std::optional<bool> kept = polish::rechooseFamily(pedigree, parents, children, parentRecords, childRecords);
+    if (kept && !*kept) settled[key] = now;
+    return kept;
 }
 
-bool polishFamilies(Pedigree& pedigree, const Choices& choices)
+bool polishFamilies(Pedigree& pedigree, const Choices& choices, Settled& settled)
 {
     bool improved = false;
     for (const Couple& couple : couplesOf(pedigree)) {
@@ -863,9 +895,12 @@ bool polishFamilies(Pedigree& pedigree, const Choices& choices)
         family.insert(family.end(), couple.children.begin(), couple.children.end());
         std::vector<std::vector<Records>> records;
         std::optional<bool> kept =
-            polishParentsAndChildren(pedigree, choices, {couple.father, couple.mother}, couple.children, &records);
+            polishParentsAndChildren(pedigree, choices, {couple.father, couple.mother}, couple.children, settled,
+                                     &records);
         improved = kept.value_or(false) || improved;
-        if (family.size() > largestFamilyMove) continue;
+        // The joint programme takes the same records where the family move
+        // does not fit.
+        if (kept || family.size() > largestFamilyMove) continue;
         improved = polishMove(pedigree, family, std::move(records), true) || improved;
     }
     // A member with children by several mates, with all of them: its phase
@@ -884,7 +919,7 @@ bool polishFamilies(Pedigree& pedigree, const Choices& choices)
             if (std::find(parents.begin(), parents.end(), mate) == parents.end()) parents.push_back(mate);
         }
         if (parents.size() >= 3)
-            improved = polishParentsAndChildren(pedigree, choices, parents, children).value_or(false) || improved;
+            improved = polishParentsAndChildren(pedigree, choices, parents, children, settled).value_or(false) || improved;
         // And with its own parents: where it is filled, what it may take
         // follows from both its parents and its children.
         Individual* father = parentOf(pedigree, m, 0);
@@ -892,7 +927,8 @@ bool polishFamilies(Pedigree& pedigree, const Choices& choices)
         if (children.empty() || !father || !mother) continue;
         parents.erase(parents.begin());
         parents.insert(parents.begin(), {father, mother, &m});
-        improved = polishParentsAndChildren(pedigree, choices, parents, children, nullptr, &m).value_or(false) || improved;
+        improved = polishParentsAndChildren(pedigree, choices, parents, children, settled, nullptr, &m).value_or(false)
+                   || improved;
     }
     return improved;
 }
@@ -983,9 +1019,10 @@ bool polishPedigree(Pedigree& pedigree, const std::map<int, Individual>* asRead)
     const int before = pedigree.recombinantCount;
     const std::map<int, Individual> asExtended = pedigree.members;
     const Choices choices(pedigree, asRead);
+    Settled settled;
     for (bool improved = true; improved;) {
         improved = polishMembers(pedigree, choices);
-        if (asRead) improved = polishFamilies(pedigree, choices) || improved;
+        if (asRead) improved = polishFamilies(pedigree, choices, settled) || improved;
         improved = polishTrios(pedigree) || improved;
         improved = polishTurns(pedigree) || improved;
         improved = polish::turnGroupsInWindows(pedigree, groupWindowWidth) || improved;
