@@ -8,12 +8,14 @@
 // complete nuclear families, four; about one recombination per meiosis) are
 // phased by mode b, and by mode b with polishing (the members as read given,
 // so that filled alleles may be taken again), and compared with an exact
-// minimum: the member-based programme on complete data where the family fits
-// it (20 state bits), else the integer programme. Each exact solve runs in a
-// child process with a time limit; families whose solve does not finish are
-// not compared. For every group it prints the families compared, the excess
-// over the minimum (sum of counts minus sum of minima, over the sum of
-// minima), the families at the minimum and the time polishing took. A count
+// minimum: the exact engine where the family is within its limits (it takes
+// missing alleles too, and is fast enough for 2,000 loci), else the
+// member-based programme on complete data (20 state bits), else the integer
+// programme. Each exact solve runs in a child process with a time limit;
+// families whose solve does not finish are not compared. For every group it
+// prints the families compared, the excess over the minimum (sum of counts
+// minus sum of minima, over the sum of minima), the families at the minimum
+// and the time polishing took. A count
 // below the minimum is possible without polishing, and with it where
 // polishing left block extension's result (its count skips undetermined
 // sources); such families are counted apart and left out of the excess.
@@ -26,6 +28,7 @@
 #include "PhasingTestSupport.h"
 #include "RandomFamilies.h"
 
+#include "exact/ExactEngine.h"
 #include "ilp/IlpDriver.h"
 #include "pedigree/DatasetSummary.h"
 #include "pedigree/FamilyCheck.h"
@@ -154,6 +157,14 @@ std::optional<int> integerMinimum(Pedigree& pedigree)
     return count;
 }
 
+// The exact engine, without counting the optimal configurations.
+ExactLimits exactLimits()
+{
+    ExactLimits limits;
+    limits.countConfigurations = false;
+    return limits;
+}
+
 bool complete(const Pedigree& pedigree)
 {
     for (const auto& [id, m] : pedigree.members)
@@ -162,12 +173,20 @@ bool complete(const Pedigree& pedigree)
     return true;
 }
 
-// The exact minimum: the member-based programme where it applies, else the
-// integer programme.
+// The exact minimum: the exact engine where the family is within its
+// limits, else the member-based programme on complete data, else the integer
+// programme.
 std::optional<int> exactMinimum(const std::string& text)
 {
     auto pedigree = readFamily(text);
-    if (complete(*pedigree) && test::fewestRecombinants(*pedigree) != -1 && pedigree->locusCount <= 20)
+    if (fitsExactLimits(*pedigree, exactLimits())) {
+        std::optional<int> byEngine = limited([&] {
+            ExactResult result = solveExactly(*pedigree, exactLimits());
+            return result.optimal ? result.recombinants : -1;
+        });
+        if (byEngine) return byEngine;
+    }
+    if (complete(*pedigree) && pedigree->locusCount <= 20 && test::fewestRecombinants(*pedigree) != -1)
         return test::fewestRecombinants(*pedigree);
     if (complete(*pedigree)) {
         std::optional<int> byMembers = limited([&] { return test::fewestRecombinants(*pedigree); });

@@ -2,12 +2,19 @@
 
 #include "phasing/BlockExtension.h"
 #include "phasing/PhasingHelpers.h"
+#include "phasing/PolishSupport.h"
+#include "phasing/PolishGroupTurns.h"
+#include "phasing/PolishFamily.h"
+#include "phasing/PolishMember.h"
+#include "phasing/PolishTurns.h"
 #include "phasing/Sources.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <tuple>
 #include <set>
 #include <utility>
@@ -17,53 +24,12 @@ namespace tavirlen {
 
 namespace {
 
-// Which of the parent's two alleles the allele is: 0 or 1, or -1 where that
-// does not tell (the parent homozygous or not fully typed, the allele
-// missing or not the parent's).
-int sourceOf(const GenotypeRecord& parent, int allele)
-{
-    if (!parent.informative() || missingAllele(allele)) return -1;
-    if (allele == parent.allele1) return 0;
-    if (allele == parent.allele2) return 1;
-    return -1;
-}
-
-// Changes of source along one side of a member, read from the alleles.
-int sideRecombinants(const Individual& member, const Individual* parent, int side)
-{
-    if (!parent) return 0;
-    int last = -1;
-    int count = 0;
-    for (std::size_t k = 0; k < member.genotypes.size(); ++k) {
-        int source = sourceOf(parent->genotypes[k], member.genotypes[k].allele(side));
-        if (source == -1) continue;
-        if (last != -1 && source != last) ++count;
-        last = source;
-    }
-    return count;
-}
-
-struct Child {
-    const Individual* member;
-    int side; // the side on which it received the polished member's allele
-};
-
-std::vector<Child> childrenOf(const Pedigree& pedigree, const Individual& member)
-{
-    std::vector<Child> children;
-    for (int id : member.childIds)
-        if (const Individual* child = pedigree.member(id))
-            children.push_back({child, child->fatherId == member.individualId ? 0 : 1});
-    return children;
-}
-
-// Whether the parent on that side can have passed the allele on.
-bool passable(const Individual* parent, std::size_t k, int allele)
-{
-    if (!parent || missingAllele(allele)) return true;
-    const GenotypeRecord& p = parent->genotypes[k];
-    return missingAllele(p.allele1) || missingAllele(p.allele2) || allele == p.allele1 || allele == p.allele2;
-}
+using polish::Child;
+using polish::childrenOf;
+using polish::moveRecombinants;
+using polish::passable;
+using polish::sideRecombinants;
+using polish::sourceOf;
 
 // One side of a member whose source the programme follows along the loci:
 // the member or its parent (or both) moves.
@@ -75,8 +41,7 @@ struct FollowedSide {
     int parentMover; // index among the movers, or -1
 };
 
-// The alleles a mover may take at one locus, the stored pair first.
-using Records = std::vector<std::pair<int, int>>;
+using polish::Records;
 
 // Which of the parent's alleles the allele is, the parent holding `record`.
 int sourceOf(std::pair<int, int> record, int allele)
@@ -324,23 +289,6 @@ bool affordable(std::size_t states, std::size_t loci)
     return states <= largestMove / std::max<std::size_t>(loci, 1);
 }
 
-// The recombinants that depend on the movers' records.
-int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
-{
-    std::set<std::pair<int, int>> sides; // (member, side)
-    for (const Individual* m : movers) {
-        sides.insert({m->individualId, 0});
-        sides.insert({m->individualId, 1});
-        for (const Child& c : childrenOf(pedigree, *m)) sides.insert({c.member->individualId, c.side});
-    }
-    int count = 0;
-    for (auto [id, side] : sides) {
-        const Individual* m = pedigree.member(id);
-        count += sideRecombinants(*m, parentOf(pedigree, *m, side), side);
-    }
-    return count;
-}
-
 // The records a member may take at locus k: its stored alleles, and swapped
 // where both orders fit its parents.
 Records turns(Pedigree& pedigree, const Individual& m, std::size_t k)
@@ -433,6 +381,9 @@ int windowRecombinants(const WindowSide& s, std::size_t first, std::size_t last)
     return total + (previous != -1 && s.above != -1 && previous != s.above);
 }
 
+// The most loci over which a group of members turns together.
+constexpr std::size_t groupWindowWidth = 4;
+
 // The most loci a window spans, and the most in which it also takes filled
 // alleles again (a wider one tries too many combinations for what it finds).
 constexpr std::size_t windowWidth = 4;
@@ -474,17 +425,26 @@ std::size_t combinations(const std::vector<Slot>& slots)
 // children are heterozygous for the same two alleles, a child's two sources
 // follow both parents' orders and its own: the combination that fits the
 // neighbouring loci can need several of them turned at once.
+// `recordsAt(member, k, parents)` gives what a member may take at locus k;
+// for a child, `parents` holds its father's and its mother's records there as
+// the window may try them.
+using WindowRecords = std::function<Records(const Individual&, std::size_t, const std::array<Records, 2>*)>;
+
 bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, std::size_t first, std::size_t last,
-                  const std::function<Records(const Individual&, std::size_t)>& recordsAt)
+                  const WindowRecords& recordsAt)
 {
     auto sideOf = [&](const Individual* member, int side) {
         const Individual* parent = parentOf(pedigree, *member, side);
         return WindowSide{member, parent, side, nearestSource(*member, *parent, side, first, -1),
                           nearestSource(*member, *parent, side, last, 1)};
     };
+    // The parents' records at each locus of the window.
+    std::vector<std::array<Records, 2>> parentRecords(last - first + 1);
     auto slotsOf = [&](Individual& m, std::vector<Slot>& slots) {
+        const bool parent = &m == &father || &m == &mother;
         for (std::size_t k = first; k <= last; ++k) {
-            Records records = recordsAt(m, k);
+            Records records = recordsAt(m, k, parent ? nullptr : &parentRecords[k - first]);
+            if (parent) parentRecords[k - first][&m == &father ? 0 : 1] = records;
             if (records.size() > 1) slots.push_back({&m, k, std::move(records)});
         }
     };
@@ -559,20 +519,53 @@ bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, st
         for (const auto& sides : childSides) total += sidesCost(sides);
         return total;
     }();
+    // A founder parent may also turn at every locus after the window: that
+    // turns each of its children's sources there, which changes nothing but
+    // the edge of the window. So where the window settles a filled allele
+    // that block extension got wrong, the founder's phase on the far side
+    // can follow.
+    std::vector<const Individual*> founders;
+    if (last + 1 < father.genotypes.size())
+        for (const Individual* parent : {&father, &mother})
+            if (parent->isFounder()) founders.push_back(parent);
+    auto turnAbove = [&](std::size_t suffix) {
+        for (std::size_t f = 0; f < founders.size(); ++f) {
+            if (!((suffix >> f) & 1)) continue;
+            for (std::vector<WindowSide>* sides : [&] {
+                     std::vector<std::vector<WindowSide>*> all{&parentSides};
+                     for (auto& c : childSides) all.push_back(&c);
+                     return all;
+                 }())
+                for (WindowSide& side : *sides)
+                    if (side.parent == founders[f] && side.above != -1) side.above ^= 1;
+        }
+    };
     std::vector<std::size_t> best(children.size(), 0);
     std::vector<std::size_t> trial(children.size(), 0);
     std::size_t bestParents = 0;
+    std::size_t bestSuffix = 0;
     int bestCost = now;
-    for (std::size_t parents = 0; parents < combinations(parentSlots); ++parents) {
-        int cost = evaluate(parents, trial);
-        if (cost < bestCost) {
-            bestCost = cost;
-            bestParents = parents;
-            best = trial;
+    for (std::size_t suffix = 0; suffix < (std::size_t(1) << founders.size()); ++suffix) {
+        turnAbove(suffix);
+        for (std::size_t parents = 0; parents < combinations(parentSlots); ++parents) {
+            int cost = evaluate(parents, trial);
+            if (cost < bestCost) {
+                bestCost = cost;
+                bestParents = parents;
+                bestSuffix = suffix;
+                best = trial;
+            }
         }
+        turnAbove(suffix);
     }
     take(parentSlots, bestParents);
     for (std::size_t c = 0; c < children.size(); ++c) take(childSlots[c], best[c]);
+    for (std::size_t f = 0; f < founders.size(); ++f) {
+        if (!((bestSuffix >> f) & 1)) continue;
+        Individual* founder = pedigree.member(founders[f]->individualId);
+        for (std::size_t k = last + 1; k < founder->genotypes.size(); ++k)
+            std::swap(founder->genotypes[k].allele1, founder->genotypes[k].allele2);
+    }
     return bestCost < now;
 }
 
@@ -583,7 +576,8 @@ bool polishWindow(Pedigree& pedigree, Individual& father, Individual& mother, st
 // fitting, and a member with children keeps being heterozygous where it was
 // (and homozygous where it was).
 Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const GenotypeRecord& asRead,
-                bool keepHeterozygosity = true, const std::vector<Individual*>* turning = nullptr)
+                bool keepHeterozygosity = true, const std::vector<Individual*>* turning = nullptr,
+                const std::map<int, Individual>* read = nullptr)
 {
     const GenotypeRecord& g = m.genotypes[k];
     std::vector<int> typed;
@@ -619,6 +613,19 @@ Records refills(Pedigree& pedigree, const Individual& m, std::size_t k, const Ge
                 // A child that moves with the member may carry its other
                 // allele from it; the move checks the two together.
                 bool moving = turning && std::find(turning->begin(), turning->end(), c.member) != turning->end();
+                // Its filled alleles may be taken again too: only what it
+                // was read with binds it.
+                const GenotypeRecord* childRead = nullptr;
+                if (moving && read) {
+                    auto at = read->find(c.member->individualId);
+                    if (at != read->end() && k < at->second.genotypes.size()) childRead = &at->second.genotypes[k];
+                }
+                if (childRead) {
+                    const int x = childRead->allele1;
+                    const int y = childRead->allele2;
+                    keeps = keeps && (missingAllele(x) || missingAllele(y) || x == a || x == b || y == a || y == b);
+                    continue;
+                }
                 keeps = keeps && (missingAllele(carried) || carried == a || carried == b
                                   || (moving && (cg.allele(1 - c.side) == a || cg.allele(1 - c.side) == b)));
             }
@@ -694,7 +701,56 @@ public:
                const std::vector<Individual*>* turning = nullptr) const
     {
         const GenotypeRecord* read = asRead(m, k);
-        return read ? refills(pedigree_, m, k, *read, keepHeterozygosity, turning) : turns(pedigree_, m, k);
+        return read ? refills(pedigree_, m, k, *read, keepHeterozygosity, turning, asRead_) : turns(pedigree_, m, k);
+    }
+
+    // For a child whose parents' records at k may be any of `parents`: its
+    // typed alleles in either order, its filled ones from what those records
+    // hold, as long as its own children keep fitting. The stored record
+    // first.
+    Records withParents(const Individual& m, std::size_t k, const std::array<Records, 2>& parents,
+                        const std::vector<Individual*>* moving = nullptr) const
+    {
+        const GenotypeRecord& g = m.genotypes[k];
+        const GenotypeRecord* read = asRead(m, k);
+        std::vector<int> typed;
+        for (int a : {read ? read->allele1 : g.allele1, read ? read->allele2 : g.allele2})
+            if (!missingAllele(a)) typed.push_back(a);
+        std::vector<int> from[2];
+        for (int side = 0; side < 2; ++side) {
+            for (const auto& [a, b] : parents[static_cast<std::size_t>(side)])
+                for (int allele : {a, b})
+                    if (!missingAllele(allele) && std::find(from[side].begin(), from[side].end(), allele) == from[side].end())
+                        from[side].push_back(allele);
+            if (from[side].empty()) from[side] = {g.allele(side)};
+        }
+        const std::vector<Child> children = childrenOf(pedigree_, m);
+        Records records{recordOf(g)};
+        for (int a : from[0]) {
+            for (int b : from[1]) {
+                std::pair<int, int> record{a, b};
+                if (std::find(records.begin(), records.end(), record) != records.end()) continue;
+                bool keeps = typed.size() < 2 || (a == typed[0] && b == typed[1]) || (a == typed[1] && b == typed[0]);
+                keeps = keeps && (typed.size() != 1 || a == typed[0] || b == typed[0]);
+                for (const Child& c : children) {
+                    // A child that moves along is bound only by what it was
+                    // read with.
+                    const GenotypeRecord* childRead = nullptr;
+                    if (moving && std::find(moving->begin(), moving->end(), c.member) != moving->end())
+                        childRead = asRead(*c.member, k);
+                    if (childRead) {
+                        const int x = childRead->allele1;
+                        const int y = childRead->allele2;
+                        keeps = keeps && (missingAllele(x) || missingAllele(y) || x == a || x == b || y == a || y == b);
+                        continue;
+                    }
+                    const int carried = c.member->genotypes[k].allele(c.side);
+                    keeps = keeps && (missingAllele(carried) || carried == a || carried == b);
+                }
+                if (keeps) records.push_back(record);
+            }
+        }
+        return records;
     }
 
 private:
@@ -730,6 +786,12 @@ bool polishMembers(Pedigree& pedigree, const Choices& choices)
 {
     bool improved = false;
     for (auto& [id, m] : pedigree.members) {
+        if (m.childIds.size() + 2 <= polish::mostFollowedSides) {
+            std::vector<Records> records;
+            for (std::size_t k = 0; k < m.genotypes.size(); ++k) records.push_back(choices.at(m, k, false));
+            improved = polish::rechooseMember(pedigree, m, records) || improved;
+            continue;
+        }
         std::size_t states = m.isFounder() ? 1 : 9;
         for (std::size_t c = 0; c < m.childIds.size(); ++c) states *= 3;
         const bool followChildren = choices.refilling() && m.childIds.size() <= followedChildren
@@ -741,22 +803,132 @@ bool polishMembers(Pedigree& pedigree, const Choices& choices)
     return improved;
 }
 
-// A couple and their children taking their records again all together,
-// every side followed on its own: where parents are untyped, which of a
-// child's alleles came from which parent follows from what the parents are
-// given, so neither can be settled alone.
-bool polishFamilies(Pedigree& pedigree, const Choices& choices)
+// Parents and all their children taking their records again together. Where
+// parents are untyped, which of a child's alleles came from which parent
+// follows from what the parents are given, so neither can be settled alone.
+// The children's records follow what their parents may take, not what they
+// hold now: a parent's filled allele taken again can need a child turned to
+// fit it, and the move checks the two together.
+// What the family moves found nothing in, by their movers: a fingerprint of
+// the records of every member whose sides they see. A move whose members and
+// neighbours have not changed since would find nothing again.
+using Settled = std::map<std::vector<int>, std::size_t>;
+
+std::size_t fingerprint(Pedigree& pedigree, const std::vector<Individual*>& movers)
+{
+    std::set<const Individual*> seen;
+    for (const Individual* m : movers) {
+        seen.insert(m);
+        for (int side = 0; side < 2; ++side)
+            if (const Individual* parent = parentOf(pedigree, *m, side)) seen.insert(parent);
+        for (const Child& c : childrenOf(pedigree, *m)) seen.insert(c.member);
+    }
+    std::size_t hash = 1469598103934665603ull;
+    for (const Individual* m : seen) {
+        hash = (hash ^ static_cast<std::size_t>(m->individualId)) * 1099511628211ull;
+        for (const GenotypeRecord& g : m->genotypes)
+            hash = (hash ^ static_cast<std::size_t>(g.allele1 * 131 + g.allele2)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+std::optional<bool> polishParentsAndChildren(Pedigree& pedigree, const Choices& choices,
+                                             const std::vector<Individual*>& parents,
+                                             const std::vector<Individual*>& children, Settled& settled,
+                                             std::vector<std::vector<Records>>* records = nullptr,
+                                             Individual* middle = nullptr)
+{
+    std::vector<Individual*> movers = parents;
+    movers.insert(movers.end(), children.begin(), children.end());
+    std::vector<int> key;
+    for (const Individual* m : movers) key.push_back(m->individualId);
+    const std::size_t now = fingerprint(pedigree, movers);
+    auto found = settled.find(key);
+    if (found != settled.end() && found->second == now) return false;
+    auto parentIndex = [&](int id) {
+        for (std::size_t p = 0; p < parents.size(); ++p)
+            if (parents[p]->individualId == id) return p;
+        return std::size_t(0);
+    };
+    std::vector<std::vector<Records>> parentRecords;
+    std::vector<std::vector<Records>> childRecords(children.size());
+    for (std::size_t k = 0; k < parents[0]->genotypes.size(); ++k) {
+        parentRecords.emplace_back();
+        for (Individual* parent : parents) {
+            std::vector<Individual*> own;
+            for (Individual* c : children)
+                if (c->fatherId == parent->individualId || c->motherId == parent->individualId) own.push_back(c);
+            if (middle && (middle->fatherId == parent->individualId || middle->motherId == parent->individualId))
+                own.push_back(middle);
+            if (parent == middle) {
+                // Its own parents come first among the parents.
+                const std::array<Records, 2> its{parentRecords.back()[0], parentRecords.back()[1]};
+                parentRecords.back().push_back(choices.withParents(*parent, k, its, &own));
+            } else {
+                parentRecords.back().push_back(choices.at(*parent, k, false, &own));
+            }
+        }
+        for (std::size_t c = 0; c < children.size(); ++c) {
+            const std::array<Records, 2> its{parentRecords.back()[parentIndex(children[c]->fatherId)],
+                                             parentRecords.back()[parentIndex(children[c]->motherId)]};
+            childRecords[c].push_back(choices.withParents(*children[c], k, its));
+        }
+    }
+    if (records) {
+        records->clear();
+        for (std::size_t p = 0; p < parents.size(); ++p) {
+            records->emplace_back();
+            for (const auto& atLocus : parentRecords) records->back().push_back(atLocus[p]);
+        }
+        records->insert(records->end(), childRecords.begin(), childRecords.end());
+    }
+    std::optional<bool> kept = polish::rechooseFamily(pedigree, parents, children, parentRecords, childRecords);
+    if (kept && !*kept) settled[key] = now;
+    return kept;
+}
+
+bool polishFamilies(Pedigree& pedigree, const Choices& choices, Settled& settled)
 {
     bool improved = false;
     for (const Couple& couple : couplesOf(pedigree)) {
         std::vector<Individual*> family{couple.father, couple.mother};
         family.insert(family.end(), couple.children.begin(), couple.children.end());
-        if (family.size() > largestFamilyMove) continue;
-        std::vector<std::vector<Records>> records(family.size());
-        for (std::size_t i = 0; i < family.size(); ++i)
-            for (std::size_t k = 0; k < family[i]->genotypes.size(); ++k)
-                records[i].push_back(choices.at(*family[i], k, false, i < 2 ? &couple.children : nullptr));
+        std::vector<std::vector<Records>> records;
+        std::optional<bool> kept =
+            polishParentsAndChildren(pedigree, choices, {couple.father, couple.mother}, couple.children, settled,
+                                     &records);
+        improved = kept.value_or(false) || improved;
+        // The joint programme takes the same records where the family move
+        // does not fit.
+        if (kept || family.size() > largestFamilyMove) continue;
         improved = polishMove(pedigree, family, std::move(records), true) || improved;
+    }
+    // A member with children by several mates, with all of them: its phase
+    // over a stretch moves every child's source, half-siblings' too.
+    for (auto& [id, m] : pedigree.members) {
+        std::vector<Individual*> parents{&m};
+        std::vector<Individual*> children;
+        for (const Child& c : childrenOf(pedigree, m)) {
+            Individual* child = pedigree.member(c.member->individualId);
+            Individual* mate = parentOf(pedigree, *child, 1 - c.side);
+            if (!mate) {
+                children.clear();
+                break;
+            }
+            children.push_back(child);
+            if (std::find(parents.begin(), parents.end(), mate) == parents.end()) parents.push_back(mate);
+        }
+        if (parents.size() >= 3)
+            improved = polishParentsAndChildren(pedigree, choices, parents, children, settled).value_or(false) || improved;
+        // And with its own parents: where it is filled, what it may take
+        // follows from both its parents and its children.
+        Individual* father = parentOf(pedigree, m, 0);
+        Individual* mother = parentOf(pedigree, m, 1);
+        if (children.empty() || !father || !mother) continue;
+        parents.erase(parents.begin());
+        parents.insert(parents.begin(), {father, mother, &m});
+        improved = polishParentsAndChildren(pedigree, choices, parents, children, settled, nullptr, &m).value_or(false)
+                   || improved;
     }
     return improved;
 }
@@ -773,16 +945,63 @@ bool polishTrios(Pedigree& pedigree)
     return improved;
 }
 
+// A member with its children, then a couple with theirs (children of either),
+// turning together: on a dense map of two-allele markers most informative
+// loci have parents and children heterozygous for the same two alleles,
+// where a parent turned alone moves every child's source with it.
+bool polishTurns(Pedigree& pedigree)
+{
+    bool improved = false;
+    auto turnWith = [&](const std::vector<Individual*>& hubs, std::vector<Individual*> children) {
+        children.erase(std::remove_if(children.begin(), children.end(),
+                                      [&](Individual* c) {
+                                          return std::find(hubs.begin(), hubs.end(), c) != hubs.end();
+                                      }),
+                       children.end());
+        const std::size_t most = std::max<std::size_t>(
+            polish::leavesAffordable(hubs.size(), static_cast<std::size_t>(pedigree.locusCount)), 1);
+        for (std::size_t first = 0; first < std::max<std::size_t>(children.size(), 1); first += most) {
+            std::vector<Individual*> leaves(children.begin() + static_cast<std::ptrdiff_t>(first),
+                                            children.begin()
+                                                + static_cast<std::ptrdiff_t>(std::min(children.size(), first + most)));
+            improved = polish::turnTogether(pedigree, hubs, leaves) || improved;
+        }
+    };
+    auto childrenOfAll = [&](const std::vector<Individual*>& parents) {
+        std::vector<Individual*> children;
+        for (const Individual* parent : parents)
+            for (const Child& c : childrenOf(pedigree, *parent)) {
+                Individual* child = pedigree.member(c.member->individualId);
+                if (std::find(children.begin(), children.end(), child) == children.end()) children.push_back(child);
+            }
+        return children;
+    };
+    for (auto& [id, m] : pedigree.members) turnWith({&m}, childrenOfAll({&m}));
+    for (const Couple& couple : couplesOf(pedigree))
+        turnWith({couple.father, couple.mother}, childrenOfAll({couple.father, couple.mother}));
+    for (auto& [id, m] : pedigree.members) {
+        Individual* father = parentOf(pedigree, m, 0);
+        Individual* mother = parentOf(pedigree, m, 1);
+        if (father && mother && !m.childIds.empty())
+            turnWith({&m, father, mother}, childrenOfAll({&m, father, mother}));
+    }
+    return improved;
+}
+
 bool polishWindows(Pedigree& pedigree, const Choices& choices)
 {
-    const std::function<Records(const Individual&, std::size_t)> refilled = [&](const Individual& m, std::size_t k) {
-        return choices.at(m, k);
-    };
-    const std::function<Records(const Individual&, std::size_t)> turned = [&](const Individual& m, std::size_t k) {
+    const WindowRecords turned = [&](const Individual& m, std::size_t k, const std::array<Records, 2>*) {
         return turns(pedigree, m, k);
     };
     bool improved = false;
     for (const Couple& couple : couplesOf(pedigree)) {
+        // The children move with their parents in the window: a parent's
+        // filled alleles may be any that the children can be turned to fit,
+        // and a child's any that the parents' records as tried allow.
+        const WindowRecords refilled = [&](const Individual& m, std::size_t k, const std::array<Records, 2>* parents) {
+            if (parents) return choices.withParents(m, k, *parents);
+            return choices.at(m, k, false, &couple.children);
+        };
         const std::size_t loci = couple.father->genotypes.size();
         for (std::size_t width = 0; width < windowWidth; ++width)
             for (std::size_t k = 0; k + width < loci; ++k)
@@ -800,10 +1019,13 @@ bool polishPedigree(Pedigree& pedigree, const std::map<int, Individual>* asRead)
     const int before = pedigree.recombinantCount;
     const std::map<int, Individual> asExtended = pedigree.members;
     const Choices choices(pedigree, asRead);
+    Settled settled;
     for (bool improved = true; improved;) {
         improved = polishMembers(pedigree, choices);
-        if (asRead) improved = polishFamilies(pedigree, choices) || improved;
+        if (asRead) improved = polishFamilies(pedigree, choices, settled) || improved;
         improved = polishTrios(pedigree) || improved;
+        improved = polishTurns(pedigree) || improved;
+        improved = polish::turnGroupsInWindows(pedigree, groupWindowWidth) || improved;
         improved = polishWindows(pedigree, choices) || improved;
     }
     completeAndCount(pedigree);

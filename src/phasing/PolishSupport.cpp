@@ -1,0 +1,79 @@
+#include "phasing/PolishSupport.h"
+
+#include "phasing/PhasingHelpers.h"
+
+#include <set>
+#include <utility>
+
+namespace tavirlen::polish {
+
+int sourceOf(const GenotypeRecord& parent, int allele)
+{
+    if (!parent.informative() || missingAllele(allele)) return -1;
+    if (allele == parent.allele1) return 0;
+    if (allele == parent.allele2) return 1;
+    return -1;
+}
+
+int sideRecombinants(const Individual& member, const Individual* parent, int side)
+{
+    if (!parent) return 0;
+    int last = -1;
+    int count = 0;
+    for (std::size_t k = 0; k < member.genotypes.size(); ++k) {
+        int source = sourceOf(parent->genotypes[k], member.genotypes[k].allele(side));
+        if (source == -1) continue;
+        if (last != -1 && source != last) ++count;
+        last = source;
+    }
+    return count;
+}
+
+std::vector<Child> childrenOf(const Pedigree& pedigree, const Individual& member)
+{
+    std::vector<Child> children;
+    for (int id : member.childIds)
+        if (const Individual* child = pedigree.member(id))
+            children.push_back({child, child->fatherId == member.individualId ? 0 : 1});
+    return children;
+}
+
+bool passable(const Individual* parent, std::size_t k, int allele)
+{
+    if (!parent || missingAllele(allele)) return true;
+    const GenotypeRecord& p = parent->genotypes[k];
+    return missingAllele(p.allele1) || missingAllele(p.allele2) || allele == p.allele1 || allele == p.allele2;
+}
+
+int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
+{
+    std::set<std::pair<int, int>> sides; // (member, side)
+    for (const Individual* m : movers) {
+        sides.insert({m->individualId, 0});
+        sides.insert({m->individualId, 1});
+        for (const Child& c : childrenOf(pedigree, *m)) sides.insert({c.member->individualId, c.side});
+    }
+    int count = 0;
+    for (auto [id, side] : sides) {
+        const Individual* m = pedigree.member(id);
+        count += sideRecombinants(*m, parentOf(pedigree, *m, side), side);
+    }
+    return count;
+}
+
+bool openForTurning(Pedigree& pedigree, const Individual& m, std::size_t k)
+{
+    const GenotypeRecord& g = m.genotypes[k];
+    if (!g.informative()) return false;
+    for (int side = 0; side < 2; ++side) {
+        const Individual* parent = parentOf(pedigree, m, side);
+        if (!parent) continue;
+        const GenotypeRecord& p = parent->genotypes[k];
+        if (!p.informative() || sourceOf(p, g.allele1) == -1 || sourceOf(p, g.allele2) == -1) return false;
+    }
+    for (const Child& c : childrenOf(pedigree, m))
+        if (sourceOf(g, c.member->genotypes[k].allele(c.side)) == -1) return false;
+    return true;
+}
+
+} // namespace tavirlen::polish
