@@ -3,6 +3,7 @@
 #include "phasing/PhasingHelpers.h"
 
 #include <algorithm>
+#include <deque>
 #include <set>
 #include <utility>
 
@@ -29,7 +30,16 @@ PossibleGenotypes::PossibleGenotypes(const Pedigree& pedigree, std::size_t locus
         if (added) couples_.push_back({m.fatherId, m.motherId, {}});
         couples_[at->second].children.push_back(id);
     }
-    narrow();
+    for (std::size_t c = 0; c < couples_.size(); ++c) {
+        couplesOf_[couples_[c].father].push_back(c);
+        if (couples_[c].mother != couples_[c].father) couplesOf_[couples_[c].mother].push_back(c);
+        for (int child : couples_[c].children) couplesOf_[child].push_back(c);
+    }
+    std::vector<std::size_t> all(couples_.size());
+    for (std::size_t c = 0; c < all.size(); ++c) all[c] = c;
+    narrow(all);
+    for (const auto& [id, flags] : possible_)
+        if (std::none_of(flags.begin(), flags.end(), [](char f) { return f != 0; })) consistent_ = false;
 }
 
 int PossibleGenotypes::valueIndex(int allele) const
@@ -69,7 +79,7 @@ void PossibleGenotypes::restrictToAlleles(const Individual& member)
     }
 }
 
-bool PossibleGenotypes::narrowCouple(const Couple& couple)
+bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<int>& changedMembers)
 {
     const int classes = static_cast<int>(values_.size()) + 1;
     const std::size_t size = static_cast<std::size_t>(classes * classes);
@@ -106,25 +116,46 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple)
         }
     }
 
-    bool changed = father != fatherKept || mother != motherKept;
+    const std::size_t before = changedMembers.size();
+    if (father != fatherKept) changedMembers.push_back(couple.father);
+    if (mother != motherKept) changedMembers.push_back(couple.mother);
     father = std::move(fatherKept);
     mother = std::move(motherKept);
     for (std::size_t c = 0; c < couple.children.size(); ++c) {
         std::vector<char>& flags = possible_[couple.children[c]];
-        if (flags != childKept[c]) changed = true;
+        if (flags != childKept[c]) changedMembers.push_back(couple.children[c]);
         flags = std::move(childKept[c]);
     }
-    return changed;
+    return changedMembers.size() > before;
 }
 
-void PossibleGenotypes::narrow()
+// Narrowing only removes genotypes, and what a couple keeps depends only on
+// what its members still have, so narrowing the couples in any order until
+// none changes ends at the same sets. A couple is narrowed again only when
+// one of its members has lost a genotype: a deep pedigree costs time in
+// proportion to its couples, not to their square.
+void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
 {
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (const Couple& couple : couples_) changed = narrowCouple(couple) || changed;
+    std::deque<std::size_t> queue(start.begin(), start.end());
+    std::vector<char> queued(couples_.size(), 0);
+    for (std::size_t c : start) queued[c] = 1;
+    std::vector<int> changed;
+    while (!queue.empty()) {
+        std::size_t c = queue.front();
+        queue.pop_front();
+        queued[c] = 0;
+        changed.clear();
+        if (!narrowCouple(couples_[c], changed)) continue;
+        for (int id : changed) {
+            const std::vector<char>& flags = possible_[id];
+            if (std::none_of(flags.begin(), flags.end(), [](char f) { return f != 0; })) consistent_ = false;
+            for (std::size_t other : couplesOf_[id]) {
+                if (queued[other]) continue;
+                queued[other] = 1;
+                queue.push_back(other);
+            }
+        }
     }
-    for (const auto& [id, flags] : possible_)
-        if (std::none_of(flags.begin(), flags.end(), [](char f) { return f != 0; })) consistent_ = false;
 }
 
 bool PossibleGenotypes::allows(int id, int a, int b) const
@@ -151,7 +182,10 @@ void PossibleGenotypes::update(const Pedigree& pedigree, int id)
     // A filled allele may be one nobody carried before; it belongs to the
     // class of other alleles, which is where the narrowing counted it.
     restrictToAlleles(*m);
-    narrow();
+    const std::vector<char>& flags = possible_[id];
+    if (std::none_of(flags.begin(), flags.end(), [](char f) { return f != 0; })) consistent_ = false;
+    auto couples = couplesOf_.find(id);
+    if (couples != couplesOf_.end()) narrow(couples->second);
 }
 
 } // namespace tavirlen

@@ -43,13 +43,18 @@ private:
     int valueIndex(int allele) const;
     std::size_t genotypeIndex(int i, int j) const;
     void restrictToAlleles(const Individual& member);
-    bool narrowCouple(const Couple& couple);
-    void narrow();
+    // Keeps the genotypes of the couple and its children that some choice
+    // for all of them supports; adds every member that lost one to `changedMembers`.
+    bool narrowCouple(const Couple& couple, std::vector<int>& changedMembers);
+    // Narrows the given couples and, in turn, every couple of a member that
+    // lost a genotype, until nothing changes.
+    void narrow(const std::vector<std::size_t>& couples);
 
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
     std::map<int, std::vector<char>> possible_; // per member, one flag per (i, j) with i <= j
     std::vector<Couple> couples_;
+    std::map<int, std::vector<std::size_t>> couplesOf_; // the couples each member belongs to
     bool consistent_ = true;
 };
 
