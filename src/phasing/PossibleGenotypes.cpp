@@ -3,6 +3,7 @@
 #include "phasing/PhasingHelpers.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <set>
 #include <utility>
@@ -19,14 +20,17 @@ PossibleGenotypes::PossibleGenotypes(const Pedigree& pedigree, std::size_t locus
     }
     values_.assign(typed.begin(), typed.end());
     const std::size_t classes = values_.size() + 1;
-    std::map<std::pair<int, int>, std::size_t> coupleIndex;
+    std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
+    possible_.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members) {
         possible_[id].assign(classes * classes, 0);
         for (std::size_t i = 0; i < classes; ++i)
             for (std::size_t j = i; j < classes; ++j) possible_[id][i * classes + j] = 1;
         restrictToAlleles(m);
         if (m.isFounder() || !pedigree.member(m.fatherId) || !pedigree.member(m.motherId)) continue;
-        auto [at, added] = coupleIndex.insert({{m.fatherId, m.motherId}, couples_.size()});
+        auto [at, added] = coupleIndex.insert(
+            {static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.fatherId)) << 32 | static_cast<std::uint32_t>(m.motherId),
+             couples_.size()});
         if (added) couples_.push_back({m.fatherId, m.motherId, {}});
         couples_[at->second].children.push_back(id);
     }

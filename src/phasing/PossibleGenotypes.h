@@ -2,7 +2,7 @@
 
 #include "pedigree/Pedigree.h"
 
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace tavirlen {
@@ -52,9 +52,10 @@ private:
 
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
-    std::map<int, std::vector<char>> possible_; // per member, one flag per (i, j) with i <= j
+    // Hashed by id: a deep pedigree looks members up all the time.
+    std::unordered_map<int, std::vector<char>> possible_; // per member, one flag per (i, j) with i <= j
     std::vector<Couple> couples_;
-    std::map<int, std::vector<std::size_t>> couplesOf_; // the couples each member belongs to
+    std::unordered_map<int, std::vector<std::size_t>> couplesOf_; // the couples each member belongs to
     bool consistent_ = true;
 };
 
