@@ -75,24 +75,23 @@ void PossibleGenotypes::restrictToAlleles(const Individual& member, std::size_t 
 {
     if (locus_ >= member.genotypes.size()) return;
     const GenotypeRecord& g = member.genotypes[locus_];
+    const bool missing1 = missingAllele(g.allele1);
+    const bool missing2 = missingAllele(g.allele2);
+    if (missing1 && missing2) return;
     char* flags = flagsOf(slot);
     const int classes = static_cast<int>(values_.size()) + 1;
-    for (int i = 0; i < classes; ++i) {
-        for (int j = i; j < classes; ++j) {
-            std::size_t at = genotypeIndex(i, j);
-            if (!flags[at]) continue;
-            bool fits = true;
-            if (!missingAllele(g.allele1) && !missingAllele(g.allele2)) {
-                int a = valueIndex(g.allele1);
-                int b = valueIndex(g.allele2);
-                fits = genotypeIndex(a, b) == at;
-            } else if (!missingAllele(g.allele1) || !missingAllele(g.allele2)) {
-                int a = valueIndex(missingAllele(g.allele1) ? g.allele2 : g.allele1);
-                fits = i == a || j == a;
-            }
-            if (!fits) flags[at] = 0;
-        }
+    if (!missing1 && !missing2) {
+        // Typed: its own genotype at most.
+        const std::size_t own = genotypeIndex(valueIndex(g.allele1), valueIndex(g.allele2));
+        for (int i = 0; i < classes; ++i)
+            for (int j = i; j < classes; ++j)
+                if (genotypeIndex(i, j) != own) flags[genotypeIndex(i, j)] = 0;
+        return;
     }
+    const int a = valueIndex(missing1 ? g.allele2 : g.allele1);
+    for (int i = 0; i < classes; ++i)
+        for (int j = i; j < classes; ++j)
+            if (i != a && j != a) flags[genotypeIndex(i, j)] = 0;
 }
 
 bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers)
