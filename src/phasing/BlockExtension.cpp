@@ -3,6 +3,8 @@
 #include "pedigree/DatasetSummary.h"
 #include "pedigree/Random.h"
 #include "phasing/BlockWalk.h"
+#include "phasing/BottomUpOrder.h"
+#include "phasing/PhaseIndex.h"
 #include "phasing/PhasingHelpers.h"
 #include "phasing/PossibleGenotypes.h"
 #include "phasing/Sibships.h"
@@ -174,13 +176,15 @@ bool inferencePass(Pedigree& pedigree)
     bool again = false;
     FillConstraints constraints(pedigree);
     pedigree.visitedIds.clear();
+    BottomUpOrder order(pedigree);
     while (pedigree.visitedIds.size() < pedigree.members.size()) {
-        int id = nextBottomUp(pedigree);
+        int id = order.next();
         if (id == 0) break;
         Individual& m = *pedigree.member(id);
         inferFromChildren(pedigree, m, constraints);
         if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
         pedigree.visitedIds.insert(id);
+        order.visit(id);
     }
     pedigree.visitedIds.clear();
     return again;
@@ -372,8 +376,11 @@ bool runBlockExtension(Pedigree& pedigree)
     inferMissingAlleles(pedigree);
     phaseByMendel(pedigree);
     inferFromSibships(pedigree);
-    extendFromSeed(pedigree);
-    while (findNextBlock(pedigree)) extendFromSeed(pedigree);
+    // One index for all the walks: each walk then costs what its block
+    // holds, not the whole map.
+    PhaseIndex index(pedigree);
+    extendFromSeed(pedigree, index);
+    while (findNextBlock(pedigree, index)) extendFromSeed(pedigree, index);
     countRecombinants(pedigree);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "pedigree/Random.h"
 #include "phasing/ParentPhaseDP.h"
+#include "phasing/PhaseIndex.h"
 #include "phasing/PhasingHelpers.h"
 #include "phasing/Sources.h"
 
@@ -36,13 +37,50 @@ const GenotypeRecord& at(const Individual& member, int locus)
     return member.genotypes[static_cast<std::size_t>(locus)];
 }
 
+// One unphased locus of a child whose two parents are done: the order whose
+// implied sources disagree least with the flanking sources, the stored one
+// on a tie; the locus is phased and takes the sources of that order.
+void decideOrder(GenotypeRecord& g, const GenotypeRecord& f, const GenotypeRecord& m, int paternalBelow,
+                 int paternalAbove, int maternalBelow, int maternalAbove)
+{
+    if (g.phased) return;
+    // A parent whose order is still open and whose alleles differ
+    // implies no source: its side neither counts nor is set.
+    const bool paternalKnown = f.phased || !f.informative();
+    const bool maternalKnown = m.phased || !m.informative();
+    if (!paternalKnown && !maternalKnown) return;
+    auto cost = [&](int paternal, int maternal) {
+        int disagreements = 0;
+        if (paternalKnown)
+            for (int s : {paternalBelow, paternalAbove}) disagreements += s != -1 && s != paternal;
+        if (maternalKnown)
+            for (int s : {maternalBelow, maternalAbove}) disagreements += s != -1 && s != maternal;
+        return disagreements;
+    };
+    int keepPaternal = g.allele1 == f.allele1 ? 0 : 1;
+    int keepMaternal = g.allele2 == m.allele1 ? 0 : 1;
+    int swapPaternal = g.allele2 == f.allele1 ? 0 : 1;
+    int swapMaternal = g.allele1 == m.allele1 ? 0 : 1;
+    if (cost(keepPaternal, keepMaternal) > cost(swapPaternal, swapMaternal)) {
+        std::swap(g.allele1, g.allele2);
+        g.paternalSource = swapPaternal;
+        g.maternalSource = swapMaternal;
+    } else {
+        g.paternalSource = keepPaternal;
+        g.maternalSource = keepMaternal;
+    }
+    if (!paternalKnown) g.paternalSource = -1;
+    if (!maternalKnown) g.maternalSource = -1;
+    g.phased = true;
+}
+
 } // namespace
 
-void extendToChild(Pedigree& pedigree, int parentId, int childId)
+void extendToChild(Pedigree& pedigree, PhaseIndex& index, int parentId, int childId)
 {
     Individual* parent = pedigree.member(parentId);
     Individual* child = pedigree.member(childId);
-    if (!parent || !child || !sameLocusCount(pedigree)) return;
+    if (!parent || !child) return;
     int side = child->fatherId == parentId ? 0 : 1;
     BlockRange block = blockRange(pedigree, *child);
 
@@ -115,13 +153,14 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId)
     }
 
     pedigree.visitedIds.insert(childId);
-    fileMember(pedigree, childId);
+    index.catchUp(childId);
+    index.fileMember(childId);
 }
 
-void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int childId)
+void extendToChildOfPair(Pedigree& pedigree, PhaseIndex& index, int parentId, int mateId, int childId)
 {
     Individual* child = pedigree.member(childId);
-    if (!child || !sameLocusCount(pedigree)) return;
+    if (!child) return;
     const Individual* father = pedigree.member(child->fatherId == parentId ? parentId : mateId);
     const Individual* mother = pedigree.member(child->motherId == parentId ? parentId : mateId);
     BlockRange block = blockRange(pedigree, *child);
@@ -131,53 +170,27 @@ void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int child
         anySource = at(*child, l).paternalSource != -1 || at(*child, l).maternalSource != -1;
 
     if (anySource && father && mother) {
+        // The flanking sources of each locus: below it, the last determined
+        // one passed (the loop changes only the locus it stands on), and
+        // below the block what the index holds; above it, the index, which
+        // nothing in this loop has changed there yet.
+        int below[2] = {index.sourceBelow(childId, 0, block.first), index.sourceBelow(childId, 1, block.first)};
         for (int l = block.first; l < block.end; ++l) {
             GenotypeRecord& g = at(*child, l);
-            if (g.phased) continue;
-            const GenotypeRecord& f = at(*father, l);
-            const GenotypeRecord& m = at(*mother, l);
-            // A parent whose order is still open and whose alleles differ
-            // implies no source: its side neither counts nor is set.
-            const bool paternalKnown = f.phased || !f.informative();
-            const bool maternalKnown = m.phased || !m.informative();
-            if (!paternalKnown && !maternalKnown) continue;
-            auto [paternalBelow, paternalAbove] = flankingSources(*child, 0, l);
-            auto [maternalBelow, maternalAbove] = flankingSources(*child, 1, l);
-            // Copies: clang before 16 cannot capture structured bindings.
-            auto cost = [pb = paternalBelow, pa = paternalAbove, mb = maternalBelow, ma = maternalAbove, paternalKnown,
-                         maternalKnown](int paternal, int maternal) {
-                int disagreements = 0;
-                if (paternalKnown)
-                    for (int s : {pb, pa}) disagreements += s != -1 && s != paternal;
-                if (maternalKnown)
-                    for (int s : {mb, ma}) disagreements += s != -1 && s != maternal;
-                return disagreements;
-            };
-            int keepPaternal = g.allele1 == f.allele1 ? 0 : 1;
-            int keepMaternal = g.allele2 == m.allele1 ? 0 : 1;
-            int swapPaternal = g.allele2 == f.allele1 ? 0 : 1;
-            int swapMaternal = g.allele1 == m.allele1 ? 0 : 1;
-            if (cost(keepPaternal, keepMaternal) > cost(swapPaternal, swapMaternal)) {
-                std::swap(g.allele1, g.allele2);
-                g.paternalSource = swapPaternal;
-                g.maternalSource = swapMaternal;
-            } else {
-                g.paternalSource = keepPaternal;
-                g.maternalSource = keepMaternal;
-            }
-            if (!paternalKnown) g.paternalSource = -1;
-            if (!maternalKnown) g.maternalSource = -1;
-            g.phased = true;
+            decideOrder(g, at(*father, l), at(*mother, l), below[0], index.sourceAbove(childId, 0, l), below[1],
+                        index.sourceAbove(childId, 1, l));
+            for (int side = 0; side < 2; ++side)
+                if (g.source(side) != -1) below[side] = g.source(side);
         }
     }
 
     pedigree.visitedIds.insert(childId);
-    fileMember(pedigree, childId);
+    index.catchUp(childId);
+    index.fileMember(childId);
 }
 
-void extendFromSeed(Pedigree& pedigree)
+void extendFromSeed(Pedigree& pedigree, PhaseIndex& index)
 {
-    if (!sameLocusCount(pedigree)) return;
     int id = pedigree.seedId;
     for (;;) {
         pedigree.visitedIds.insert(id);
@@ -194,21 +207,21 @@ void extendFromSeed(Pedigree& pedigree)
                 int otherId = child->fatherId == id ? child->motherId : child->fatherId;
                 bool otherDone = otherId != 0 && pedigree.member(otherId) && pedigree.visitedIds.count(otherId);
                 if (otherDone) {
-                    extendToChildOfPair(pedigree, id, otherId, childId);
-                } else if (!showsChangeOfSource(*child)) {
-                    extendToChild(pedigree, id, childId);
+                    extendToChildOfPair(pedigree, index, id, otherId, childId);
+                } else if (!index.showsChangeOfSource(childId)) {
+                    extendToChild(pedigree, index, id, childId);
                 } else {
                     pedigree.recombinantQueue.push_back(childId);
                     continue;
                 }
-                refreshSources(pedigree);
+                index.refreshAfterStep(childId);
             }
             for (int side = 0; side < 2; ++side) {
                 int parentId = x->parentId(side);
                 if (parentId == 0 || !pedigree.member(parentId) || pedigree.visitedIds.count(parentId))
                     continue;
-                phaseParentByDP(pedigree, id, parentId);
-                refreshSources(pedigree);
+                phaseParentByDP(pedigree, index, id, parentId);
+                index.refreshAfterStep(parentId);
             }
         }
         std::deque<int>* queue = !pedigree.cleanQueue.empty()         ? &pedigree.cleanQueue
@@ -222,9 +235,10 @@ void extendFromSeed(Pedigree& pedigree)
     int loci = static_cast<int>(pedigree.locusWork.size());
     for (int l = std::max(pedigree.blockStart, 0); l < pedigree.blockStart + pedigree.blockLength && l < loci; ++l)
         pedigree.locusWork[static_cast<std::size_t>(l)] = 1;
+    index.cover(pedigree.blockStart, pedigree.blockStart + pedigree.blockLength);
 }
 
-bool findNextBlock(Pedigree& pedigree)
+bool findNextBlock(Pedigree& pedigree, PhaseIndex& index)
 {
     pedigree.seedId = 0;
     pedigree.blockLength = 0;
@@ -234,27 +248,29 @@ bool findNextBlock(Pedigree& pedigree)
     pedigree.visitedIds.clear();
     pedigree.cleanQueue.clear();
 
+    // Of a member's runs that hold an uncovered locus, one free of
+    // recombination offers its longest (the latest of equal ones, as a scan
+    // in locus order with ">=" would take); one with a change of source is
+    // an alternative. The alternative counts only when no member offers a
+    // block of two loci; the longest block stays below 2 through the whole
+    // scan then, every run passes the length test, and the alternative is
+    // the last run of the last member that has one.
     for (const auto& [id, m] : pedigree.members) {
-        std::vector<PhasedRun> runs = phasedRuns(m);
-        if (completelyPhased(m)) {
+        if (index.completelyPhased(id)) {
             pedigree.visitedIds.insert(id);
-            fileMember(pedigree, id);
+            index.fileMember(id);
         }
-        bool changes = showsChangeOfSource(m);
-        for (const PhasedRun& run : runs) {
-            if (run.length < pedigree.blockLength) continue;
-            bool uncovered = false;
-            for (int l = run.start; l < run.start + run.length && !uncovered; ++l)
-                uncovered = static_cast<std::size_t>(l) < pedigree.locusWork.size()
-                    && pedigree.locusWork[static_cast<std::size_t>(l)] == 0;
-            if (!uncovered) continue;
-            if (changes) {
-                alternative = run;
-                alternativeId = id;
-            } else {
+        if (!index.showsChangeOfSource(id)) {
+            std::optional<PhasedRun> run = index.longestOpenRun(id);
+            if (run && run->length >= pedigree.blockLength) {
                 pedigree.seedId = id;
-                pedigree.blockLength = run.length;
-                pedigree.blockStart = run.start;
+                pedigree.blockLength = run->length;
+                pedigree.blockStart = run->start;
+            }
+        } else if (std::optional<PhasedRun> run = index.lastOpenRun(id)) {
+            if (run->length >= pedigree.blockLength) {
+                alternative = *run;
+                alternativeId = id;
             }
         }
     }
@@ -266,6 +282,33 @@ bool findNextBlock(Pedigree& pedigree)
     pedigree.blockLength = alternative.length;
     pedigree.blockStart = alternative.start;
     return true;
+}
+
+void extendFromSeed(Pedigree& pedigree)
+{
+    if (!sameLocusCount(pedigree)) return;
+    PhaseIndex index(pedigree);
+    extendFromSeed(pedigree, index);
+}
+
+bool findNextBlock(Pedigree& pedigree)
+{
+    PhaseIndex index(pedigree);
+    return findNextBlock(pedigree, index);
+}
+
+void extendToChild(Pedigree& pedigree, int parentId, int childId)
+{
+    if (!sameLocusCount(pedigree)) return;
+    PhaseIndex index(pedigree);
+    extendToChild(pedigree, index, parentId, childId);
+}
+
+void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int childId)
+{
+    if (!sameLocusCount(pedigree)) return;
+    PhaseIndex index(pedigree);
+    extendToChildOfPair(pedigree, index, parentId, mateId, childId);
 }
 
 } // namespace tavirlen

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pedigree/Pedigree.h"
+#include "phasing/PhaseIndex.h"
 
 namespace tavirlen {
 
@@ -27,5 +28,13 @@ void extendToChild(Pedigree& pedigree, int parentId, int childId);
 // flanking sources (the stored order on a tie). The child is then visited and
 // filed.
 void extendToChildOfPair(Pedigree& pedigree, int parentId, int mateId, int childId);
+
+// The same steps over an index of the family that the caller keeps from one
+// walk to the next (the entries above make a fresh one each time). Every
+// member must have the family's number of loci.
+void extendFromSeed(Pedigree& pedigree, PhaseIndex& index);
+bool findNextBlock(Pedigree& pedigree, PhaseIndex& index);
+void extendToChild(Pedigree& pedigree, PhaseIndex& index, int parentId, int childId);
+void extendToChildOfPair(Pedigree& pedigree, PhaseIndex& index, int parentId, int mateId, int childId);
 
 } // namespace tavirlen

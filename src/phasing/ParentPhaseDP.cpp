@@ -1,6 +1,7 @@
 #include "phasing/ParentPhaseDP.h"
 
 #include "pedigree/Random.h"
+#include "phasing/PhaseIndex.h"
 #include "phasing/PhasingHelpers.h"
 #include "phasing/Sources.h"
 
@@ -65,22 +66,6 @@ struct PhaseStateTable {
     }
 };
 
-// The nearest determined source on a side at or below the locus, else the
-// nearest above it; -1 when the member has none.
-int nearestSource(const Individual& member, int side, int locus)
-{
-    int loci = static_cast<int>(member.genotypes.size());
-    for (int l = std::min(locus, loci - 1); l >= 0; --l) {
-        int s = member.genotypes[static_cast<std::size_t>(l)].source(side);
-        if (s != -1) return s;
-    }
-    for (int l = std::max(locus + 1, 0); l < loci; ++l) {
-        int s = member.genotypes[static_cast<std::size_t>(l)].source(side);
-        if (s != -1) return s;
-    }
-    return -1;
-}
-
 void swapAtRandom(GenotypeRecord& g)
 {
     if (rand() >= 16383) std::swap(g.allele1, g.allele2);
@@ -88,13 +73,13 @@ void swapAtRandom(GenotypeRecord& g)
 
 // Nothing decides the arrangement: a non-founder follows its own flanking
 // sources, first paternal then maternal; otherwise a coin.
-void fallbackArrangement(Pedigree& pedigree, Individual& parent, int locus)
+void fallbackArrangement(Pedigree& pedigree, const PhaseIndex& index, Individual& parent, int locus)
 {
     GenotypeRecord& g = parent.genotypes[static_cast<std::size_t>(locus)];
     if (!parent.isFounder()) {
         for (int side = 0; side < 2; ++side) {
             const Individual* grandparent = parentOf(pedigree, parent, side);
-            int code = flankCode(parent, side, locus);
+            int code = index.flankCode(parent.individualId, side, locus);
             if (grandparent && (code == 0 || code == 1)) {
                 bringToSide(g, side, grandparent->genotypes[static_cast<std::size_t>(locus)].allele(code));
                 return;
@@ -108,9 +93,16 @@ void fallbackArrangement(Pedigree& pedigree, Individual& parent, int locus)
 
 bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
 {
+    if (!pedigree.member(childId) || !pedigree.member(parentId) || !sameLocusCount(pedigree)) return false;
+    PhaseIndex index(pedigree);
+    return phaseParentByDP(pedigree, index, childId, parentId);
+}
+
+bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int parentId)
+{
     Individual* child = pedigree.member(childId);
     Individual* parent = pedigree.member(parentId);
-    if (!child || !parent || !sameLocusCount(pedigree)) return false;
+    if (!child || !parent) return false;
     const int side = child->fatherId == parentId ? 0 : 1;
     const int loci = std::min(static_cast<int>(parent->genotypes.size()),
                               static_cast<int>(child->genotypes.size()));
@@ -184,16 +176,17 @@ bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
         } else if (k == last) {
             // The child's own sources say which of the parent's alleles it
             // carries here; failing that, any child's.
-            int reference = nearestSource(*child, side, lk);
+            // (Nothing of this step has been written yet: the index still
+            // holds every source as it is.)
+            int reference = index.nearestSource(childId, side, lk);
             for (std::size_t c = 0; reference == -1 && c < parent->childIds.size(); ++c)
-                if (const Individual* other = pedigree.member(parent->childIds[c]))
-                    reference = nearestSource(*other, side, lk);
-            int code = flankCode(*child, side, lk);
+                reference = index.nearestSource(parent->childIds[c], side, lk);
+            int code = index.flankCode(childId, side, lk);
             if (code == 0 || code == 1) reference = code;
             if (reference != -1)
                 bringToSide(gk, reference, X(lk).allele(side));
             else
-                fallbackArrangement(pedigree, *parent, lk);
+                fallbackArrangement(pedigree, index, *parent, lk);
         } else {
             // Every locus after k is phased: the path into the next
             // heterozygous locus says where k stands.
@@ -205,13 +198,13 @@ bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
                 int back = table.at(arrangement(gj), j).back;
                 if (back == 0 || back == 1) decided = back;
             } else if (gj.homozygousTyped()) {
-                int code = flankCode(*child, side, lk);
+                int code = index.flankCode(childId, side, lk);
                 if (code == 0 || code == 1) decided = code;
             }
             if (decided != -1)
                 arrangeAs(gk, decided);
             else
-                fallbackArrangement(pedigree, *parent, lk);
+                fallbackArrangement(pedigree, index, *parent, lk);
         }
         gk.phased = true;
         setSourcesFromParents(pedigree, *parent, lk);
@@ -256,7 +249,8 @@ bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
     }
 
     pedigree.visitedIds.insert(parentId);
-    fileMember(pedigree, parentId);
+    index.catchUp(parentId);
+    index.fileMember(parentId);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pedigree/Pedigree.h"
+#include "phasing/PhaseIndex.h"
 
 namespace tavirlen {
 
@@ -13,5 +14,9 @@ namespace tavirlen {
 // the block, so its memory grows linearly with the block. Returns false,
 // changing nothing, only when the child or the parent is not in the family.
 bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId);
+
+// The same over the walk's index of the family (every member must have the
+// family's number of loci).
+bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int parentId);
 
 } // namespace tavirlen

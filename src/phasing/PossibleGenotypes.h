@@ -2,7 +2,7 @@
 
 #include "pedigree/Pedigree.h"
 
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace tavirlen {
@@ -34,22 +34,36 @@ public:
     void update(const Pedigree& pedigree, int id);
 
 private:
+    // Members by slot: their order in the family.
     struct Couple {
-        int father = 0;
-        int mother = 0;
-        std::vector<int> children;
+        std::size_t father = 0;
+        std::size_t mother = 0;
+        std::vector<std::size_t> children;
     };
 
     int valueIndex(int allele) const;
     std::size_t genotypeIndex(int i, int j) const;
-    void restrictToAlleles(const Individual& member);
-    bool narrowCouple(const Couple& couple);
-    void narrow();
+    char* flagsOf(std::size_t slot) { return flags_.data() + slot * size_; }
+    const char* flagsOf(std::size_t slot) const { return flags_.data() + slot * size_; }
+    bool noneLeft(std::size_t slot) const;
+    void restrictToAlleles(const Individual& member, std::size_t slot);
+    // Keeps the genotypes of the couple and its children that some choice
+    // for all of them supports; adds every member that lost one to `changedMembers`.
+    bool narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers);
+    // Narrows the given couples and, in turn, every couple of a member that
+    // lost a genotype, until nothing changes.
+    void narrow(const std::vector<std::size_t>& couples);
 
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
-    std::map<int, std::vector<char>> possible_; // per member, one flag per (i, j) with i <= j
+    std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
+    // One block of flags for all members, and ids hashed to slots: a deep
+    // pedigree builds these sets several times per locus and looks members
+    // up all the time.
+    std::unordered_map<int, std::size_t> slot_;
+    std::vector<char> flags_;
     std::vector<Couple> couples_;
+    std::vector<std::vector<std::size_t>> couplesOf_; // per slot, the couples the member belongs to
     bool consistent_ = true;
 };
 

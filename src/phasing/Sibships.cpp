@@ -1,5 +1,6 @@
 #include "phasing/Sibships.h"
 
+#include "phasing/BottomUpOrder.h"
 #include "phasing/PhasingHelpers.h"
 #include "phasing/Sources.h"
 
@@ -78,6 +79,26 @@ void referenceSources(const Pedigree& pedigree, const std::vector<int>& siblings
     }
 }
 
+// The votes of one sibling, as voteSibling counts them, once it is known
+// whether that sibling shows a change of source.
+void countVote(const Individual& child, const Individual& sibling, bool siblingChanges, int locus,
+               int reference, int running, int side, VoteCounts& votes)
+{
+    std::size_t k = static_cast<std::size_t>(locus);
+    if (locus < 0 || k >= child.genotypes.size() || k >= sibling.genotypes.size() || siblingChanges) return;
+    bool same = child.genotypes[k].allele(side) == sibling.genotypes[k].allele(side);
+    if ((same && running != reference) || (!same && running == reference)) ++votes.keep;
+    if ((same && 1 - running != reference) || (!same && 1 - running == reference)) ++votes.flip;
+}
+
+// The nearest determined source above the locus below `locus`, once the
+// walk down has passed `locus`.
+int passedSource(const Individual& member, int side, int locus, int above)
+{
+    int here = member.genotypes[static_cast<std::size_t>(locus)].source(side);
+    return here != -1 ? here : above;
+}
+
 // One sibling's walk along one side of a maternal sibship.
 struct SiblingWalk {
     Pedigree& pedigree;
@@ -88,6 +109,19 @@ struct SiblingWalk {
     Individual& parent;
     const Individual* otherParent;
     int side;
+    // Whether each other sibling shows a change of source (-1 not yet
+    // looked at). The walk changes only the sibling and the parent, so an
+    // answer holds for the whole walk for everybody else; asking again at
+    // every locus would cost the length of the map each time.
+    mutable std::vector<signed char> changes = std::vector<signed char>(siblings.size(), -1);
+
+    bool showsChange(std::size_t j, const Individual& other) const
+    {
+        if (other.individualId == sibling.individualId || other.individualId == parent.individualId)
+            return showsChangeOfSource(other);
+        if (changes[j] == -1) changes[j] = showsChangeOfSource(other) ? 1 : 0;
+        return changes[j] == 1;
+    }
 
     VoteCounts collectVotes(int locus, int running) const
     {
@@ -100,7 +134,7 @@ struct SiblingWalk {
             const Individual* other = pedigree.member(siblings[j]);
             // A half-sibling's source on this side refers to another parent.
             if (!other || other->parentId(side) != sibling.parentId(side)) continue;
-            voteSibling(sibling, *other, locus, reference, running, side, votes);
+            countVote(sibling, *other, showsChange(j, *other), locus, reference, running, side, votes);
         }
         return votes;
     }
@@ -159,9 +193,7 @@ bool voteSibling(const Individual& child, const Individual& sibling, int locus, 
     std::size_t k = static_cast<std::size_t>(locus);
     if (locus < 0 || k >= child.genotypes.size() || k >= sibling.genotypes.size()) return false;
     if (showsChangeOfSource(sibling)) return false;
-    bool same = child.genotypes[k].allele(side) == sibling.genotypes[k].allele(side);
-    if ((same && running != reference) || (!same && running == reference)) ++votes.keep;
-    if ((same && 1 - running != reference) || (!same && 1 - running == reference)) ++votes.flip;
+    countVote(child, sibling, false, locus, reference, running, side, votes);
     return true;
 }
 
@@ -202,11 +234,15 @@ void phaseParentByVotes(Pedigree& pedigree, Individual& child, Individual& paren
     setSourcesFromParents(pedigree, parent, locus);
 }
 
-void extendSibshipBlocks(Pedigree& pedigree, int memberId)
+namespace {
+
+// The two sibship passes on a family whose members all have its number of
+// loci (the public entries check that; inferFromSibships checks it once).
+void sibshipBlocks(Pedigree& pedigree, int memberId)
 {
     Individual* member = pedigree.member(memberId);
     Individual* mother = member ? parentOf(pedigree, *member, 1) : nullptr;
-    if (!mother || !sameLocusCount(pedigree)) {
+    if (!mother) {
         pedigree.visitedIds.insert(memberId);
         return;
     }
@@ -254,11 +290,11 @@ void extendSibshipBlocks(Pedigree& pedigree, int memberId)
     pedigree.visitedIds.insert(memberId);
 }
 
-void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
+void parentsFromChildren(Pedigree& pedigree, int memberId)
 {
     Individual* member = pedigree.member(memberId);
     Individual* father = member ? parentOf(pedigree, *member, 0) : nullptr;
-    if (!father || !sameLocusCount(pedigree)) {
+    if (!father) {
         pedigree.visitedIds.insert(memberId);
         return;
     }
@@ -277,11 +313,25 @@ void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
             }
             Individual* parent = parentOf(pedigree, *sibling, side);
             if (!parent) continue;
-            for (int l = scan[static_cast<std::size_t>(side)].last - 1; l >= 0; --l) {
+            // The flanking sources of each locus, kept along the walk instead
+            // of searched for: the walk goes down and changes only the
+            // locus it stands on, so what lies below is still as it was
+            // before the walk, and the nearest source above is the last one
+            // passed.
+            const int last = scan[static_cast<std::size_t>(side)].last;
+            std::vector<int> below(static_cast<std::size_t>(last));
+            for (int l = 0, source = -1; l < last; ++l) {
+                below[static_cast<std::size_t>(l)] = source;
+                int here = sibling->genotypes[static_cast<std::size_t>(l)].source(side);
+                if (here != -1) source = here;
+            }
+            int above = sibling->genotypes[static_cast<std::size_t>(last)].source(side);
+            for (int l = last - 1; l >= 0; above = passedSource(*sibling, side, l, above), --l) {
                 std::size_t k = static_cast<std::size_t>(l);
                 GenotypeRecord& g = sibling->genotypes[k];
                 if (g.source(side) != -1) continue;
-                int code = flankCode(*sibling, side, l);
+                // A member that is its own parent would change what lies below.
+                int code = parent == sibling ? flankCode(*sibling, side, l) : flankCodeOf(below[k], above);
                 if (code != 0 && code != 1) continue;
                 GenotypeRecord& p = parent->genotypes[k];
                 if (!g.phased) {
@@ -309,18 +359,38 @@ void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
     pedigree.visitedIds.insert(memberId);
 }
 
+} // namespace
+
+void extendSibshipBlocks(Pedigree& pedigree, int memberId)
+{
+    if (sameLocusCount(pedigree))
+        sibshipBlocks(pedigree, memberId);
+    else
+        pedigree.visitedIds.insert(memberId);
+}
+
+void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
+{
+    if (sameLocusCount(pedigree))
+        parentsFromChildren(pedigree, memberId);
+    else
+        pedigree.visitedIds.insert(memberId);
+}
+
 bool inferFromSibships(Pedigree& pedigree)
 {
     if (!sameLocusCount(pedigree)) return true;
-    for (auto pass : {extendSibshipBlocks, phaseParentsFromChildren}) {
+    for (auto pass : {sibshipBlocks, parentsFromChildren}) {
         pedigree.visitedIds.clear();
+        BottomUpOrder order(pedigree);
         while (pedigree.visitedIds.size() < pedigree.members.size()) {
-            int id = nextBottomUp(pedigree);
+            int id = order.next();
             if (id == 0) break;
             if (pedigree.member(id)->isFounder())
                 pedigree.visitedIds.insert(id);
             else
                 pass(pedigree, id);
+            order.catchUp(pedigree, id);
         }
     }
 

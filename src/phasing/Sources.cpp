@@ -42,6 +42,11 @@ std::pair<int, int> flankingSources(const Individual& member, int side, int locu
 int flankCode(const Individual& member, int side, int locus)
 {
     auto [previous, next] = flankingSources(member, side, locus);
+    return flankCodeOf(previous, next);
+}
+
+int flankCodeOf(int previous, int next)
+{
     if (previous == 1 && next == 1) return 1;
     if (previous == 0 && next == 0) return 0;
     if (previous == 1 && next == 0) return 2;

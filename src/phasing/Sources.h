@@ -19,6 +19,8 @@ std::pair<int, int> flankingSources(const Individual& member, int side, int locu
 
 // The flanking pair as one code; 0 or 1 mean both flanks agree on that source.
 int flankCode(const Individual& member, int side, int locus);
+// The same code from the two flanking sources.
+int flankCodeOf(int previous, int next);
 
 // First pass: orders every locus whose order follows from the member and its
 // parents, sets the sources it can, files completely phased members and picks

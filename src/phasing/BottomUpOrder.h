@@ -1,0 +1,52 @@
+#pragma once
+
+#include "pedigree/Pedigree.h"
+
+#include <set>
+#include <vector>
+
+namespace tavirlen {
+
+// The members in the order that repeated calls of nextBottomUp give them,
+// while the walk marks them visited: the lowest id that is not visited, is
+// ready (none of its children still to visit has children of its own) and
+// whose father's children are all ready. Readiness only grows as members are
+// visited, so a member is re-examined only when one of its own children or
+// one of its father's children changes; a walk over the whole family costs
+// time in proportion to its members and their links, not to their square.
+class BottomUpOrder {
+public:
+    // Members in the pedigree's visitedIds count as visited already.
+    explicit BottomUpOrder(const Pedigree& pedigree);
+
+    // The next member, or 0 when none qualifies.
+    int next() const;
+
+    // The member is now visited (an id visited already, or not a member, is ignored).
+    void visit(int id);
+
+    // Takes over the visits a sibship pass made for `id`: the member itself
+    // and the children of its father and of its mother, as far as the
+    // pedigree's visitedIds holds them.
+    void catchUp(const Pedigree& pedigree, int id);
+
+private:
+    int position(int id) const;
+    bool ready(int i) const { return visited_[i] || pending_[i] == 0; }
+    bool qualifies(int i) const;
+    void becameReady(int i);
+    void recheck(int i);
+
+    std::vector<int> ids_;                  // ascending
+    std::vector<char> visited_;
+    std::vector<char> founder_;
+    std::vector<char> hasChildren_;
+    std::vector<int> father_;               // position, -1 when not a member
+    std::vector<int> pending_;              // children not visited that have children
+    std::vector<int> childrenNotReady_;     // children (each childIds entry) not ready
+    std::vector<std::vector<int>> listedBy_; // members whose childIds name this one
+    std::vector<std::vector<int>> fathered_; // members whose father this one is
+    std::set<int> qualified_;               // positions
+};
+
+} // namespace tavirlen

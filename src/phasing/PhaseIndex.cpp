@@ -1,0 +1,238 @@
+#include "phasing/PhaseIndex.h"
+
+#include "phasing/Sources.h"
+
+#include <algorithm>
+
+namespace tavirlen {
+
+namespace {
+
+signed char category(int source)
+{
+    return source == -1 ? -1 : source == 0 || source == 1 ? static_cast<signed char>(source) : 2;
+}
+
+} // namespace
+
+PhaseIndex::PhaseIndex(Pedigree& pedigree)
+    : pedigree_(pedigree), uncovered_(static_cast<int>(pedigree.locusWork.size()))
+{
+    for (std::size_t k = 0; k < pedigree.locusWork.size(); ++k)
+        if (pedigree.locusWork[k] == 0) uncovered_.insert(static_cast<int>(k));
+    entries_.reserve(pedigree.members.size());
+    for (auto& [id, m] : pedigree.members) {
+        ids_.push_back(id);
+        entries_.emplace_back();
+        Entry& e = entries_.back();
+        e.member = &m;
+        e.loci = static_cast<int>(m.genotypes.size());
+        for (int side = 0; side < 2; ++side) {
+            e.category[side].assign(m.genotypes.size(), -1);
+            e.determined[side] = PositionSet(e.loci);
+        }
+        // Everything starts unphased and undetermined; catching up reads the records.
+        e.unphased = PositionSet(e.loci);
+        for (int k = 0; k < e.loci; ++k) e.unphased.insert(k);
+        catchUp(e, 0, e.loci);
+    }
+}
+
+PhaseIndex::Entry* PhaseIndex::entry(int id)
+{
+    auto at = std::lower_bound(ids_.begin(), ids_.end(), id);
+    return at == ids_.end() || *at != id ? nullptr : &entries_[static_cast<std::size_t>(at - ids_.begin())];
+}
+
+const PhaseIndex::Entry* PhaseIndex::entry(int id) const
+{
+    return const_cast<PhaseIndex*>(this)->entry(id);
+}
+
+void PhaseIndex::catchUp(Entry& e, int first, int end)
+{
+    first = std::max(first, 0);
+    end = std::min(end, e.loci);
+    for (int k = first; k < end; ++k) {
+        const GenotypeRecord& g = e.member->genotypes[static_cast<std::size_t>(k)];
+        if (g.phased == e.unphased.contains(k)) {
+            if (g.phased) {
+                e.unphased.erase(k);
+                ++e.phasedCount;
+                pushRun(e, k);
+            } else {
+                // Not done by the walk; the pieces on either side are runs of their own.
+                e.unphased.insert(k);
+                --e.phasedCount;
+                if (k > 0 && !e.unphased.contains(k - 1)) pushRun(e, k - 1);
+                if (k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
+            }
+        }
+        for (int side = 0; side < 2; ++side) {
+            signed char now = category(g.source(side));
+            signed char& was = e.category[side][static_cast<std::size_t>(k)];
+            if (now == was) continue;
+            if (was == 0 || was == 1) --e.counts[side][was];
+            if (now == 0 || now == 1) ++e.counts[side][now];
+            if (was == -1) e.determined[side].insert(k);
+            if (now == -1) e.determined[side].erase(k);
+            was = now;
+        }
+    }
+}
+
+void PhaseIndex::pushRun(Entry& e, int locus)
+{
+    int start = e.unphased.previous(locus) + 1;
+    int end = e.unphased.next(locus);
+    if (end == -1) end = e.loci;
+    e.byLength.push({end - start, start});
+    e.byStart.push({start, end - start});
+}
+
+bool PhaseIndex::openRun(const Entry& e, int start, int length) const
+{
+    if (start < 0 || length <= 0 || start + length > e.loci) return false;
+    if (e.unphased.contains(start) || e.unphased.previous(start) != start - 1) return false;
+    int end = e.unphased.next(start);
+    if ((end == -1 ? e.loci : end) != start + length) return false;
+    int uncovered = uncovered_.next(start);
+    return uncovered != -1 && uncovered < start + length;
+}
+
+std::optional<PhasedRun> PhaseIndex::longestOpenRun(int id)
+{
+    Entry* e = entry(id);
+    if (!e) return std::nullopt;
+    while (!e->byLength.empty()) {
+        auto [length, start] = e->byLength.top();
+        if (openRun(*e, start, length)) return PhasedRun{start, length};
+        e->byLength.pop();
+    }
+    return std::nullopt;
+}
+
+std::optional<PhasedRun> PhaseIndex::lastOpenRun(int id)
+{
+    Entry* e = entry(id);
+    if (!e) return std::nullopt;
+    while (!e->byStart.empty()) {
+        auto [start, length] = e->byStart.top();
+        if (openRun(*e, start, length)) return PhasedRun{start, length};
+        e->byStart.pop();
+    }
+    return std::nullopt;
+}
+
+void PhaseIndex::cover(int first, int end)
+{
+    for (int k = std::max(first, 0); k < end && k < uncovered_.size(); ++k) uncovered_.erase(k);
+}
+
+int PhaseIndex::sourceSummary(int id, int side) const
+{
+    const Entry* e = entry(id);
+    if (!e) return -1;
+    bool zero = e->counts[side][0] > 0;
+    bool one = e->counts[side][1] > 0;
+    return zero && one ? 2 : zero ? 0 : one ? 1 : -1;
+}
+
+bool PhaseIndex::showsChangeOfSource(int id) const
+{
+    return sourceSummary(id, 0) == 2 || sourceSummary(id, 1) == 2;
+}
+
+bool PhaseIndex::completelyPhased(int id) const
+{
+    const Entry* e = entry(id);
+    return e && e->phasedCount == e->loci;
+}
+
+int PhaseIndex::sourceBelow(int id, int side, int locus) const
+{
+    const Entry* e = entry(id);
+    if (!e) return -1;
+    int k = e->determined[side].previous(std::min(locus, e->loci));
+    return k == -1 ? -1 : e->member->genotypes[static_cast<std::size_t>(k)].source(side);
+}
+
+int PhaseIndex::sourceAbove(int id, int side, int locus) const
+{
+    const Entry* e = entry(id);
+    if (!e) return -1;
+    int k = e->determined[side].next(std::max(locus + 1, 0));
+    return k == -1 ? -1 : e->member->genotypes[static_cast<std::size_t>(k)].source(side);
+}
+
+int PhaseIndex::nearestSource(int id, int side, int locus) const
+{
+    const Entry* e = entry(id);
+    if (!e || e->loci == 0) return -1;
+    int below = sourceBelow(id, side, std::min(locus, e->loci - 1) + 1);
+    return below != -1 ? below : sourceAbove(id, side, locus);
+}
+
+int PhaseIndex::flankCode(int id, int side, int locus) const
+{
+    return flankCodeOf(sourceBelow(id, side, locus), sourceAbove(id, side, locus));
+}
+
+void PhaseIndex::fileMember(int id)
+{
+    if (entry(id) && !showsChangeOfSource(id))
+        pedigree_.cleanQueue.push_back(id);
+    else
+        pedigree_.recombinantQueue.push_back(id);
+}
+
+void PhaseIndex::catchUp(int id)
+{
+    Entry* e = entry(id);
+    if (!e) return;
+    const int first = pedigree_.blockStart;
+    const int end = pedigree_.blockStart + std::max(pedigree_.blockLength, 0);
+    catchUp(*e, first, end);
+    for (int childId : e->member->childIds)
+        if (Entry* child = entry(childId)) catchUp(*child, first, end);
+}
+
+void PhaseIndex::fillSource(Entry& child, int locus, int side, const Entry& parent)
+{
+    if (locus >= child.loci || locus >= parent.loci) return;
+    GenotypeRecord& g = child.member->genotypes[static_cast<std::size_t>(locus)];
+    const GenotypeRecord& p = parent.member->genotypes[static_cast<std::size_t>(locus)];
+    if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative()) return;
+    g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
+    catchUp(child, locus, locus + 1);
+}
+
+void PhaseIndex::refreshAfterStep(int id)
+{
+    if (!refreshed_) {
+        refreshSources(pedigree_);
+        for (Entry& e : entries_) catchUp(e, 0, e.loci);
+        refreshed_ = true;
+        return;
+    }
+    Entry* e = entry(id);
+    if (!e) return;
+    const int first = std::max(pedigree_.blockStart, 0);
+    const int end = pedigree_.blockStart + std::max(pedigree_.blockLength, 0);
+    const Individual& m = *e->member;
+    for (int k = first; k < end && k < e->loci; ++k) {
+        if (!m.isFounder()) {
+            for (int side = 0; side < 2; ++side)
+                if (const Entry* parent = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side)))
+                    fillSource(*e, k, side, *parent);
+        }
+        for (int childId : m.childIds) {
+            Entry* child = entry(childId);
+            if (!child || child->member->isFounder()) continue;
+            for (int side = 0; side < 2; ++side)
+                if (child->member->parentId(side) == id) fillSource(*child, k, side, *e);
+        }
+    }
+}
+
+} // namespace tavirlen

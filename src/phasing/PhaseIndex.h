@@ -1,0 +1,90 @@
+#pragma once
+
+#include "pedigree/Pedigree.h"
+#include "phasing/PhasingHelpers.h"
+#include "phasing/PositionSet.h"
+
+#include <optional>
+#include <queue>
+#include <utility>
+#include <vector>
+
+namespace tavirlen {
+
+// What the extension walk asks of the whole family, kept up to date instead
+// of read afresh from every locus: per member which loci are phased (and so
+// its runs of phased loci), where its sources are determined, how many of
+// them are 0 and 1 on each side, and which loci no finished block covers.
+// Every step of the walk changes one member and its children's sources inside
+// the block; after it the walk re-reads those records over the block (catchUp)
+// and nothing else. A walk therefore costs what its blocks hold, not the
+// family's whole map each time.
+class PhaseIndex {
+public:
+    explicit PhaseIndex(Pedigree& pedigree);
+
+    // sourceSummary and the change-of-source test, from the counts.
+    int sourceSummary(int id, int side) const;
+    bool showsChangeOfSource(int id) const;
+    bool completelyPhased(int id) const;
+
+    // The source of the nearest determined locus below `locus` (strictly), or
+    // above it (strictly); -1 where there is none. As flankingSources.
+    int sourceBelow(int id, int side, int locus) const;
+    int sourceAbove(int id, int side, int locus) const;
+    // The nearest determined source at or below the locus, else above it.
+    int nearestSource(int id, int side, int locus) const;
+    // flankCode from the index.
+    int flankCode(int id, int side, int locus) const;
+
+    // The member's longest run of phased loci that holds an uncovered locus
+    // (the latest of equal ones), and its last such run; none when it has none.
+    std::optional<PhasedRun> longestOpenRun(int id);
+    std::optional<PhasedRun> lastOpenRun(int id);
+    // Loci first .. end-1 are now covered by a finished block.
+    void cover(int first, int end);
+
+    // Files the member as fileMember does.
+    void fileMember(int id);
+
+    // Re-reads the member's records and its children's inside the current
+    // block, after a step of the walk changed them.
+    void catchUp(int id);
+
+    // refreshSources after a step on member `id`: the first time over the whole
+    // family, afterwards only where that step can have made a source
+    // fillable (the member against its parents and its children against it,
+    // inside the block). Every earlier fillable source has been filled by
+    // then, so the result is the same.
+    void refreshAfterStep(int id);
+
+private:
+    struct Entry {
+        Individual* member = nullptr;
+        int loci = 0;
+        std::vector<signed char> category[2]; // per locus: -1 undetermined, 0, 1, 2 another value
+        int counts[2][2] = {{0, 0}, {0, 0}};  // [side][source 0 or 1]
+        PositionSet determined[2];
+        PositionSet unphased;
+        int phasedCount = 0;
+        // Runs as they were when made or changed; a run that has since grown
+        // or been covered is dropped when it comes to the top.
+        std::priority_queue<std::pair<int, int>> byLength; // (length, start)
+        std::priority_queue<std::pair<int, int>> byStart;  // (start, length)
+    };
+
+    Entry* entry(int id);
+    const Entry* entry(int id) const;
+    void catchUp(Entry& e, int first, int end);
+    void pushRun(Entry& e, int locus);
+    bool openRun(const Entry& e, int start, int length) const;
+    void fillSource(Entry& child, int locus, int side, const Entry& parent);
+
+    Pedigree& pedigree_;
+    std::vector<int> ids_; // ascending, as entries_
+    std::vector<Entry> entries_;
+    PositionSet uncovered_;
+    bool refreshed_ = false;
+};
+
+} // namespace tavirlen

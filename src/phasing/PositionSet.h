@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tavirlen {
+
+// A set of loci 0 .. size-1 that answers "the nearest member below or above
+// this locus" in a few word operations however far away it is: one bit per
+// locus, and above that a bit per word that is not empty, level upon level
+// until one word is left (three levels for 200,000 loci).
+class PositionSet {
+public:
+    explicit PositionSet(int size = 0);
+
+    int size() const { return size_; }
+    bool contains(int k) const;
+    void insert(int k);
+    void erase(int k);
+
+    // The greatest member below k, or -1.
+    int previous(int k) const;
+    // The smallest member at or above k, or -1.
+    int next(int k) const;
+
+private:
+    int size_ = 0;
+    std::vector<std::vector<std::uint64_t>> levels_; // levels_[0]: one bit per locus
+};
+
+} // namespace tavirlen
