@@ -89,6 +89,60 @@ void fallbackArrangement(Pedigree& pedigree, const PhaseIndex& index, Individual
     swapAtRandom(g);
 }
 
+// The source a child's allele names at a locus where the parent is a typed
+// heterozygote, else -1.
+int sourceOfAllele(const GenotypeRecord& parent, const GenotypeRecord& child, int side)
+{
+    if (!child.phased || parent.homozygousTyped() || missingAllele(parent.allele1) || missingAllele(parent.allele2))
+        return -1;
+    int allele = child.allele(side);
+    return allele == parent.allele1 ? 0 : allele == parent.allele2 ? 1 : -1;
+}
+
+// The child's nearest determined source on a side, walking from `locus` by
+// `step` for at most a few hundred loci (a source farther off would make the
+// walk quadratic on dense maps for little gain).
+int nearbySource(const Individual& child, int side, int locus, int step)
+{
+    const int loci = static_cast<int>(child.genotypes.size());
+    for (int n = 0; n < 256 && locus >= 0 && locus < loci; ++n, locus += step) {
+        int s = child.genotypes[static_cast<std::size_t>(locus)].source(side);
+        if (s != -1) return s;
+    }
+    return -1;
+}
+
+// The programme sets a founder's arrangements in the block relative to one
+// another; nothing inside the block says which way round the whole is.
+// Turning every one of them round changes each child's sources in the block
+// all at once, so it adds no recombinant inside: the block is turned when
+// that joins more children's sources to the ones beside it.
+void orientBlockToFlanks(Pedigree& pedigree, Individual& parent, int blockFirst, int blockEnd)
+{
+    auto P = [&](int l) -> GenotypeRecord& { return parent.genotypes[static_cast<std::size_t>(l)]; };
+    int keep = 0;
+    int turn = 0;
+    for (int id : parent.childIds) {
+        const Individual* c = pedigree.member(id);
+        if (!c || static_cast<int>(c->genotypes.size()) < blockEnd) continue;
+        const int side = c->fatherId == parent.individualId ? 0 : 1;
+        auto X = [&](int l) -> const GenotypeRecord& { return c->genotypes[static_cast<std::size_t>(l)]; };
+        int firstInside = -1;
+        int lastInside = -1;
+        for (int l = blockFirst; l < blockEnd && firstInside == -1; ++l) firstInside = sourceOfAllele(P(l), X(l), side);
+        for (int l = blockEnd - 1; l >= blockFirst && lastInside == -1; --l) lastInside = sourceOfAllele(P(l), X(l), side);
+        if (firstInside == -1) continue;
+        for (auto [inside, outside] : {std::pair{firstInside, nearbySource(*c, side, blockFirst - 1, -1)},
+                                       std::pair{lastInside, nearbySource(*c, side, blockEnd, 1)}}) {
+            if (outside == -1) continue;
+            ++(inside == outside ? keep : turn);
+        }
+    }
+    if (turn <= keep) return;
+    for (int l = blockFirst; l < blockEnd; ++l)
+        if (P(l).phased && !P(l).homozygousTyped()) std::swap(P(l).allele1, P(l).allele2);
+}
+
 } // namespace
 
 bool phaseParentByDP(Pedigree& pedigree, int childId, int parentId)
@@ -110,6 +164,9 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
     const int blockEnd = std::clamp(pedigree.blockStart + std::max(pedigree.blockLength, 0), blockFirst, loci);
     auto P = [&](int l) -> GenotypeRecord& { return parent->genotypes[static_cast<std::size_t>(l)]; };
     auto X = [&](int l) -> GenotypeRecord& { return child->genotypes[static_cast<std::size_t>(l)]; };
+
+    bool heldBefore = false; // a heterozygous locus of the block was phased before this call
+    for (int l = blockFirst; l < blockEnd && !heldBefore; ++l) heldBefore = P(l).phased && !P(l).homozygousTyped();
 
     int first = blockFirst;
     while (first < blockEnd && P(first).homozygousTyped()) ++first;
@@ -230,6 +287,8 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
             setSourcesFromParents(pedigree, *parent, l);
         }
     }
+
+    if (!heldBefore && parent->isFounder()) orientBlockToFlanks(pedigree, *parent, blockFirst, blockEnd);
 
     // Children whose source on this side is still open inside the block.
     for (int id : parent->childIds) {

@@ -102,7 +102,7 @@ TEST(BlockExtensionFiles, AParentIsPhasedOverAnyNumberOfLociAsItWasUpToAHundred)
     // dp100 and dp99 (two generated families of 100 and 99 loci, with
     // recombinants, half-siblings and missing alleles) were pinned while the
     // parent programme still had room for 100 loci only: up to there its
-    // results are unchanged.
+    // counts are unchanged (dp99 has a founder block turned round since).
     for (const char* name : {"dp100", "dp99"}) {
         Outcome o = run(name, 7, 7);
         expectPinned(name, o);
