@@ -144,19 +144,7 @@ std::optional<bool> rechooseFamily(Pedigree& pedigree, const std::vector<Individ
     bool changes = false;
     for (std::size_t k = 0; k < loci; ++k) {
         reach = cost;
-        for (std::size_t s = 0; s < states; ++s) from[s] = static_cast<std::uint16_t>(s);
-        for (std::size_t bit = 1; bit < states; bit <<= 1)
-            for (std::size_t s = 0; s < states; ++s) {
-                if (s & bit) continue;
-                const std::size_t t = s | bit;
-                if (reach[t] + 1 < reach[s]) {
-                    reach[s] = reach[t] + 1;
-                    from[s] = from[t];
-                } else if (reach[s] + 1 < reach[t]) {
-                    reach[t] = reach[s] + 1;
-                    from[t] = from[s];
-                }
-            }
+        relaxSourceChanges(reach, from, states);
         std::fill(cost.begin(), cost.end(), unreachable);
         std::size_t pairs = 1;
         for (const Records& r : parents[k]) pairs *= r.size();

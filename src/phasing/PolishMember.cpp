@@ -74,21 +74,7 @@ bool rechooseMember(Pedigree& pedigree, Individual& member, const std::vector<Re
         // The cheapest way to reach each state from the last locus: each
         // source that changes costs one.
         reach = cost;
-        for (std::size_t s = 0; s < states; ++s) from[s] = static_cast<std::uint16_t>(s);
-        for (std::size_t bit = 1; bit < states; bit <<= 1)
-            for (std::size_t s = 0; s < states; ++s) {
-                if (s & bit) continue;
-                const std::size_t t = s | bit;
-                const int viaT = reach[t] + 1;
-                const int viaS = reach[s] + 1;
-                if (viaT < reach[s]) {
-                    reach[s] = viaT;
-                    from[s] = from[t];
-                } else if (viaS < reach[t]) {
-                    reach[t] = viaS;
-                    from[t] = from[s];
-                }
-            }
+        relaxSourceChanges(reach, from, states);
         std::fill(cost.begin(), cost.end(), unreachable);
         for (std::size_t r = records[k].size(); r-- > 0;) {
             std::size_t mask = 0;

@@ -76,4 +76,21 @@ bool openForTurning(Pedigree& pedigree, const Individual& m, std::size_t k)
     return true;
 }
 
+void relaxSourceChanges(std::vector<int>& reach, std::vector<std::uint16_t>& from, std::size_t states)
+{
+    for (std::size_t s = 0; s < states; ++s) from[s] = static_cast<std::uint16_t>(s);
+    for (std::size_t bit = 1; bit < states; bit <<= 1)
+        for (std::size_t s = 0; s < states; ++s) {
+            if (s & bit) continue;
+            const std::size_t t = s | bit;
+            if (reach[t] + 1 < reach[s]) {
+                reach[s] = reach[t] + 1;
+                from[s] = from[t];
+            } else if (reach[s] + 1 < reach[t]) {
+                reach[t] = reach[s] + 1;
+                from[t] = from[s];
+            }
+        }
+}
+
 } // namespace tavirlen::polish

@@ -3,6 +3,7 @@
 #include "pedigree/Pedigree.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -41,5 +42,11 @@ int moveRecombinants(Pedigree& pedigree, const std::vector<Individual*>& movers)
 // alleles, and each child's allele from it is known. A turn there changes
 // its sources on both sides and every child's source from it.
 bool openForTurning(Pedigree& pedigree, const Individual& member, std::size_t k);
+
+// One step of the programmes over source bits: the cheapest way to reach each
+// state from the states of the last locus, where each source that changes
+// costs one (a min-plus pass over the hypercube). `from` gets the state each
+// one is reached from.
+void relaxSourceChanges(std::vector<int>& reach, std::vector<std::uint16_t>& from, std::size_t states);
 
 } // namespace tavirlen::polish
