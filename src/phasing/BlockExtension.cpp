@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 namespace tavirlen {
@@ -65,31 +66,49 @@ void placeTypedAllele(GenotypeRecord& g, const GenotypeRecord& father, const Gen
 
 // What the family's typed alleles still allow at every locus where some
 // member lacks an allele: a fill must keep every child fitting its parents.
+// The sets read the layout they hold, so the object stays where it is built.
 class FillConstraints {
 public:
-    explicit FillConstraints(const Pedigree& pedigree)
+    explicit FillConstraints(const Pedigree& pedigree) : layout_(pedigree)
     {
-        for (std::size_t k = 0; k < static_cast<std::size_t>(pedigree.locusCount); ++k) {
-            bool lacking = false;
-            for (const auto& [id, m] : pedigree.members) lacking = lacking || lacksAllele(m.genotypes[k]);
-            if (lacking) loci_.emplace(k, PossibleGenotypes(pedigree, k));
+        std::vector<char> lacking(static_cast<std::size_t>(pedigree.locusCount), 0);
+        for (const auto& [id, m] : pedigree.members)
+            for (std::size_t k = 0; k < lacking.size(); ++k)
+                if (lacksAllele(m.genotypes[k])) lacking[k] = 1;
+        position_.assign(lacking.size(), none);
+        for (std::size_t k = 0; k < lacking.size(); ++k) {
+            if (!lacking[k]) continue;
+            position_[k] = loci_.size();
+            loci_.emplace_back(layout_, k);
         }
+    }
+    FillConstraints(const FillConstraints&) = delete;
+    FillConstraints& operator=(const FillConstraints&) = delete;
+
+    // The loci where the typed alleles admit no fill at all, ascending.
+    std::vector<std::size_t> unfillableLoci() const
+    {
+        std::vector<std::size_t> loci;
+        for (std::size_t k = 0; k < position_.size(); ++k)
+            if (position_[k] != none && !loci_[position_[k]].consistent()) loci.push_back(k);
+        return loci;
     }
 
     bool allows(std::size_t k, int id, int a, int b) const
     {
-        auto found = loci_.find(k);
-        return found == loci_.end() || found->second.allows(id, a, b);
+        return k >= position_.size() || position_[k] == none || loci_[position_[k]].allows(id, a, b);
     }
 
-    void update(const Pedigree& pedigree, std::size_t k, int id)
+    void update(const Pedigree&, std::size_t k, int id)
     {
-        auto found = loci_.find(k);
-        if (found != loci_.end()) found->second.update(pedigree, id);
+        if (k < position_.size() && position_[k] != none) loci_[position_[k]].update(id);
     }
 
 private:
-    std::map<std::size_t, PossibleGenotypes> loci_;
+    static constexpr std::size_t none = static_cast<std::size_t>(-1);
+    CoupleLayout layout_;
+    std::vector<std::size_t> position_; // per locus, its sets in loci_ or none
+    std::vector<PossibleGenotypes> loci_;
 };
 
 // A parent's missing alleles from its children: a child's allele that the
@@ -170,11 +189,13 @@ bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constr
     return changed;
 }
 
-// One bottom-up pass; returns whether another pass is wanted.
-bool inferencePass(Pedigree& pedigree)
+// One bottom-up pass; returns whether another pass is wanted. `prebuilt`
+// holds the constraints of the family as it stands, when they are at hand.
+bool inferencePass(Pedigree& pedigree, std::unique_ptr<FillConstraints> prebuilt = nullptr)
 {
     bool again = false;
-    FillConstraints constraints(pedigree);
+    std::unique_ptr<FillConstraints> owned = prebuilt ? std::move(prebuilt) : std::make_unique<FillConstraints>(pedigree);
+    FillConstraints& constraints = *owned;
     pedigree.visitedIds.clear();
     BottomUpOrder order(pedigree);
     while (pedigree.visitedIds.size() < pedigree.members.size()) {
@@ -336,44 +357,43 @@ void fillMissingAllelesRandomly(Pedigree& pedigree)
     }
 }
 
-void inferMissingAlleles(Pedigree& pedigree)
+namespace {
+
+void inferMissingAlleles(Pedigree& pedigree, std::unique_ptr<FillConstraints> constraints)
 {
     if (!sameLocusCount(pedigree)) return;
     int passes = 1;
-    while (inferencePass(pedigree)) ++passes;
+    while (inferencePass(pedigree, std::move(constraints))) ++passes;
     // The random fill follows every pass; later runs only meet alleles that
     // an earlier run could not fill.
     for (int i = 0; i < passes; ++i) fillMissingAllelesRandomly(pedigree);
 }
 
-namespace {
-
 // Every child checked against its parents one at a time can still leave no
 // way to fill the missing alleles so that all children fit (three children
 // with three different alleles from one untyped parent). Reports each such
 // locus in one line; such a family is treated as Mendelian inconsistent.
-bool missingAllelesCanFit(const Pedigree& pedigree)
+bool missingAllelesCanFit(const Pedigree& pedigree, const FillConstraints& constraints)
 {
-    bool fit = true;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(pedigree.locusCount); ++k) {
-        bool lacking = false;
-        for (const auto& [id, m] : pedigree.members) lacking = lacking || lacksAllele(m.genotypes[k]);
-        if (!lacking || PossibleGenotypes(pedigree, k).consistent()) continue;
+    const std::vector<std::size_t> loci = constraints.unfillableLoci();
+    for (std::size_t k : loci)
         std::cout << "Mendel Error: family " << pedigree.familyText() << " at Locus: " << k
                   << " has no genotypes for its missing alleles that fit every child\n";
-        fit = false;
-    }
-    return fit;
+    return loci.empty();
 }
 
 } // namespace
+
+void inferMissingAlleles(Pedigree& pedigree) { inferMissingAlleles(pedigree, nullptr); }
 
 bool runBlockExtension(Pedigree& pedigree)
 {
     if (!phaseable(pedigree)) return false;
     if (!pedigree.checkMendel()) return false;
-    if (!missingAllelesCanFit(pedigree)) return false;
-    inferMissingAlleles(pedigree);
+    // The check's sets are the first inference pass's: nothing changes between.
+    auto constraints = std::make_unique<FillConstraints>(pedigree);
+    if (!missingAllelesCanFit(pedigree, *constraints)) return false;
+    inferMissingAlleles(pedigree, std::move(constraints));
     phaseByMendel(pedigree);
     inferFromSibships(pedigree);
     // One index for all the walks: each walk then costs what its block

@@ -4,51 +4,65 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
-#include <set>
 #include <utility>
 
 namespace tavirlen {
 
-PossibleGenotypes::PossibleGenotypes(const Pedigree& pedigree, std::size_t locus) : locus_(locus)
+CoupleLayout::CoupleLayout(const Pedigree& pedigree)
 {
-    std::set<int> typed;
+    slot_.reserve(pedigree.members.size());
+    members.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members) {
-        if (locus >= m.genotypes.size()) continue;
-        for (int allele : {m.genotypes[locus].allele1, m.genotypes[locus].allele2})
-            if (!missingAllele(allele)) typed.insert(allele);
+        slot_.emplace(id, members.size());
+        members.push_back(&m);
     }
-    values_.assign(typed.begin(), typed.end());
+    couplesOf.assign(members.size(), {});
+    std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
+    for (std::size_t slot = 0; slot < members.size(); ++slot) {
+        const Individual& m = *members[slot];
+        if (m.isFounder() || slotOf(m.fatherId) == npos || slotOf(m.motherId) == npos) continue;
+        auto [at, added] = coupleIndex.insert(
+            {static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.fatherId)) << 32 | static_cast<std::uint32_t>(m.motherId),
+             couples.size()});
+        if (added) couples.push_back({slotOf(m.fatherId), slotOf(m.motherId), {}});
+        couples[at->second].children.push_back(slot);
+    }
+    for (std::size_t c = 0; c < couples.size(); ++c) {
+        couplesOf[couples[c].father].push_back(c);
+        if (couples[c].mother != couples[c].father) couplesOf[couples[c].mother].push_back(c);
+        for (std::size_t child : couples[c].children) couplesOf[child].push_back(c);
+    }
+}
+
+std::size_t CoupleLayout::slotOf(int id) const
+{
+    auto found = slot_.find(id);
+    return found == slot_.end() ? npos : found->second;
+}
+
+PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t locus) : layout_(&layout), locus_(locus)
+{
+    for (const Individual* m : layout.members) {
+        if (locus >= m->genotypes.size()) continue;
+        for (int allele : {m->genotypes[locus].allele1, m->genotypes[locus].allele2})
+            if (!missingAllele(allele)) values_.push_back(allele);
+    }
+    std::sort(values_.begin(), values_.end());
+    values_.erase(std::unique(values_.begin(), values_.end()), values_.end());
     const std::size_t classes = values_.size() + 1;
     size_ = classes * classes;
-    slot_.reserve(pedigree.members.size());
-    for (const auto& [id, m] : pedigree.members) slot_.emplace(id, slot_.size());
-    flags_.assign(slot_.size() * size_, 0);
-    couplesOf_.assign(slot_.size(), {});
-    std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
-    std::size_t slot = 0;
-    for (const auto& [id, m] : pedigree.members) {
+    const std::size_t count = layout.members.size();
+    flags_.assign(count * size_, 0);
+    for (std::size_t slot = 0; slot < count; ++slot) {
         char* flags = flagsOf(slot);
         for (std::size_t i = 0; i < classes; ++i)
             for (std::size_t j = i; j < classes; ++j) flags[i * classes + j] = 1;
-        restrictToAlleles(m, slot);
-        ++slot;
-        if (m.isFounder() || !pedigree.member(m.fatherId) || !pedigree.member(m.motherId)) continue;
-        auto [at, added] = coupleIndex.insert(
-            {static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.fatherId)) << 32 | static_cast<std::uint32_t>(m.motherId),
-             couples_.size()});
-        if (added) couples_.push_back({slot_.at(m.fatherId), slot_.at(m.motherId), {}});
-        couples_[at->second].children.push_back(slot - 1);
+        restrictToAlleles(*layout.members[slot], slot);
     }
-    for (std::size_t c = 0; c < couples_.size(); ++c) {
-        couplesOf_[couples_[c].father].push_back(c);
-        if (couples_[c].mother != couples_[c].father) couplesOf_[couples_[c].mother].push_back(c);
-        for (std::size_t child : couples_[c].children) couplesOf_[child].push_back(c);
-    }
-    std::vector<std::size_t> all(couples_.size());
+    std::vector<std::size_t> all(layout.couples.size());
     for (std::size_t c = 0; c < all.size(); ++c) all[c] = c;
     narrow(all);
-    for (std::size_t k = 0; k < slot_.size(); ++k)
+    for (std::size_t k = 0; k < count; ++k)
         if (noneLeft(k)) consistent_ = false;
 }
 
@@ -98,13 +112,14 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
 {
     const int classes = static_cast<int>(values_.size()) + 1;
     const std::size_t size = size_;
+    const std::size_t childCount = couple.children.size();
     char* father = flagsOf(couple.father);
     char* mother = flagsOf(couple.mother);
-    std::vector<char> fatherKept(size, 0);
-    std::vector<char> motherKept(size, 0);
-    std::vector<std::vector<char>> childKept(couple.children.size(), std::vector<char>(size, 0));
-    std::vector<const char*> children;
-    for (std::size_t child : couple.children) children.push_back(flagsOf(child));
+    kept_.assign((2 + childCount) * size, 0);
+    char* fatherKept = kept_.data();
+    char* motherKept = fatherKept + size;
+    auto childKept = [&](std::size_t c) { return motherKept + (1 + c) * size; };
+    auto childFlags = [&](std::size_t c) -> const char* { return flagsOf(couple.children[c]); };
 
     for (int f1 = 0; f1 < classes; ++f1) {
         for (int f2 = f1; f2 < classes; ++f2) {
@@ -115,17 +130,19 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
                     const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2),
                                                       genotypeIndex(f2, m1), genotypeIndex(f2, m2)};
                     bool every = true;
-                    for (std::size_t c = 0; c < children.size() && every; ++c) {
-                        bool any = false;
-                        for (std::size_t o : offspring) any = any || children[c][o];
-                        every = any;
+                    for (std::size_t c = 0; c < childCount && every; ++c) {
+                        const char* child = childFlags(c);
+                        every = child[offspring[0]] || child[offspring[1]] || child[offspring[2]] || child[offspring[3]];
                     }
                     if (!every) continue;
                     fatherKept[genotypeIndex(f1, f2)] = 1;
                     motherKept[genotypeIndex(m1, m2)] = 1;
-                    for (std::size_t c = 0; c < children.size(); ++c)
+                    for (std::size_t c = 0; c < childCount; ++c) {
+                        const char* child = childFlags(c);
+                        char* kept = childKept(c);
                         for (std::size_t o : offspring)
-                            if (children[c][o]) childKept[c][o] = 1;
+                            if (child[o]) kept[o] = 1;
+                    }
                 }
             }
         }
@@ -134,14 +151,15 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
     // Compared first, then written father, mother, children in turn: where
     // one member stands in two places of the couple, the last write holds.
     const std::size_t before = changedMembers.size();
-    if (!std::equal(fatherKept.begin(), fatherKept.end(), father)) changedMembers.push_back(couple.father);
-    if (!std::equal(motherKept.begin(), motherKept.end(), mother)) changedMembers.push_back(couple.mother);
-    std::copy(fatherKept.begin(), fatherKept.end(), father);
-    std::copy(motherKept.begin(), motherKept.end(), mother);
-    for (std::size_t c = 0; c < couple.children.size(); ++c) {
+    if (!std::equal(fatherKept, fatherKept + size, father)) changedMembers.push_back(couple.father);
+    if (!std::equal(motherKept, motherKept + size, mother)) changedMembers.push_back(couple.mother);
+    std::copy(fatherKept, fatherKept + size, father);
+    std::copy(motherKept, motherKept + size, mother);
+    for (std::size_t c = 0; c < childCount; ++c) {
         char* flags = flagsOf(couple.children[c]);
-        if (!std::equal(childKept[c].begin(), childKept[c].end(), flags)) changedMembers.push_back(couple.children[c]);
-        std::copy(childKept[c].begin(), childKept[c].end(), flags);
+        const char* kept = childKept(c);
+        if (!std::equal(kept, kept + size, flags)) changedMembers.push_back(couple.children[c]);
+        std::copy(kept, kept + size, flags);
     }
     return changedMembers.size() > before;
 }
@@ -153,22 +171,21 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
 // proportion to its couples, not to their square.
 void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
 {
-    std::deque<std::size_t> queue(start.begin(), start.end());
-    std::vector<char> queued(couples_.size(), 0);
-    for (std::size_t c : start) queued[c] = 1;
-    std::vector<std::size_t> changed;
-    while (!queue.empty()) {
-        std::size_t c = queue.front();
-        queue.pop_front();
-        queued[c] = 0;
-        changed.clear();
-        if (!narrowCouple(couples_[c], changed)) continue;
-        for (std::size_t member : changed) {
+    const std::vector<Couple>& couples = layout_->couples;
+    queue_.assign(start.begin(), start.end());
+    queued_.assign(couples.size(), 0);
+    for (std::size_t c : start) queued_[c] = 1;
+    for (std::size_t head = 0; head < queue_.size(); ++head) {
+        std::size_t c = queue_[head];
+        queued_[c] = 0;
+        changed_.clear();
+        if (!narrowCouple(couples[c], changed_)) continue;
+        for (std::size_t member : changed_) {
             if (noneLeft(member)) consistent_ = false;
-            for (std::size_t other : couplesOf_[member]) {
-                if (queued[other]) continue;
-                queued[other] = 1;
-                queue.push_back(other);
+            for (std::size_t other : layout_->couplesOf[member]) {
+                if (queued_[other]) continue;
+                queued_[other] = 1;
+                queue_.push_back(other);
             }
         }
     }
@@ -177,12 +194,12 @@ void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
 bool PossibleGenotypes::allows(int id, int a, int b) const
 {
     if (!consistent_) return true;
-    auto found = slot_.find(id);
-    if (found == slot_.end()) return true;
-    const char* flags = flagsOf(found->second);
+    const std::size_t slot = layout_->slotOf(id);
+    if (slot == CoupleLayout::npos) return true;
+    const char* flags = flagsOf(slot);
     const int classes = static_cast<int>(values_.size()) + 1;
     if (missingAllele(a)) std::swap(a, b);
-    if (missingAllele(a)) return !noneLeft(found->second);
+    if (missingAllele(a)) return !noneLeft(slot);
     int i = valueIndex(a);
     if (!missingAllele(b)) return flags[genotypeIndex(i, valueIndex(b))] != 0;
     for (int j = 0; j < classes; ++j)
@@ -190,17 +207,16 @@ bool PossibleGenotypes::allows(int id, int a, int b) const
     return false;
 }
 
-void PossibleGenotypes::update(const Pedigree& pedigree, int id)
+void PossibleGenotypes::update(int id)
 {
     if (!consistent_) return;
-    const Individual* m = pedigree.member(id);
-    auto found = slot_.find(id);
-    if (!m || found == slot_.end()) return;
+    const std::size_t slot = layout_->slotOf(id);
+    if (slot == CoupleLayout::npos) return;
     // A filled allele may be one nobody carried before; it belongs to the
     // class of other alleles, which is where the narrowing counted it.
-    restrictToAlleles(*m, found->second);
-    if (noneLeft(found->second)) consistent_ = false;
-    narrow(couplesOf_[found->second]);
+    restrictToAlleles(*layout_->members[slot], slot);
+    if (noneLeft(slot)) consistent_ = false;
+    narrow(layout_->couplesOf[slot]);
 }
 
 } // namespace tavirlen

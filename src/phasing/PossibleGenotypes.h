@@ -7,6 +7,30 @@
 
 namespace tavirlen {
 
+// Who is whose parent, by slot (the members' order in the family): the same
+// at every locus, so a family builds it once for all its loci.
+class CoupleLayout {
+public:
+    explicit CoupleLayout(const Pedigree& pedigree);
+
+    struct Couple {
+        std::size_t father = 0;
+        std::size_t mother = 0;
+        std::vector<std::size_t> children;
+    };
+
+    // The member's slot, or npos when it is not in the family.
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t slotOf(int id) const;
+
+    std::vector<const Individual*> members;            // by slot
+    std::vector<Couple> couples;
+    std::vector<std::vector<std::size_t>> couplesOf;   // per slot, the couples the member belongs to
+
+private:
+    std::unordered_map<int, std::size_t> slot_;
+};
+
 // The unordered genotypes each member can still have at one locus, so that
 // every child of every couple can have received one allele from each parent.
 // Members' typed alleles restrict their own sets; sets are then narrowed
@@ -19,7 +43,8 @@ namespace tavirlen {
 // genotypes still allowed (and narrowing after each) never meets a dead end.
 class PossibleGenotypes {
 public:
-    PossibleGenotypes(const Pedigree& pedigree, std::size_t locus);
+    // The layout must outlive the sets and describe the family they read.
+    PossibleGenotypes(const CoupleLayout& layout, std::size_t locus);
 
     // False when the typed alleles admit no assignment (a member has no
     // genotype left); nothing is then restricted.
@@ -31,15 +56,10 @@ public:
 
     // The member's alleles at the locus have changed (been filled): keeps
     // only the genotypes that contain them and narrows the others again.
-    void update(const Pedigree& pedigree, int id);
+    void update(int id);
 
 private:
-    // Members by slot: their order in the family.
-    struct Couple {
-        std::size_t father = 0;
-        std::size_t mother = 0;
-        std::vector<std::size_t> children;
-    };
+    using Couple = CoupleLayout::Couple;
 
     int valueIndex(int allele) const;
     std::size_t genotypeIndex(int i, int j) const;
@@ -54,17 +74,20 @@ private:
     // lost a genotype, until nothing changes.
     void narrow(const std::vector<std::size_t>& couples);
 
+    const CoupleLayout* layout_;
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
     std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
-    // One block of flags for all members, and ids hashed to slots: a deep
-    // pedigree builds these sets several times per locus and looks members
-    // up all the time.
-    std::unordered_map<int, std::size_t> slot_;
+    // One block of flags for all members: a deep pedigree builds these sets
+    // several times per locus.
     std::vector<char> flags_;
-    std::vector<Couple> couples_;
-    std::vector<std::vector<std::size_t>> couplesOf_; // per slot, the couples the member belongs to
     bool consistent_ = true;
+    // Working space of the narrowing, kept between calls: it runs after
+    // every fill.
+    std::vector<char> kept_;
+    std::vector<std::size_t> queue_;
+    std::vector<char> queued_;
+    std::vector<std::size_t> changed_;
 };
 
 } // namespace tavirlen
