@@ -10,6 +10,7 @@
 #include "phasing/Sibships.h"
 #include "phasing/Sources.h"
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -66,21 +67,35 @@ void placeTypedAllele(GenotypeRecord& g, const GenotypeRecord& father, const Gen
 
 // What the family's typed alleles still allow at every locus where some
 // member lacks an allele: a fill must keep every child fitting its parents.
-// The sets read the layout they hold, so the object stays where it is built.
+// The sets read the layout, which outlives them; one walk over the members
+// gathers the alleles of every such locus.
 class FillConstraints {
 public:
-    explicit FillConstraints(const Pedigree& pedigree) : layout_(pedigree)
+    FillConstraints(const Pedigree& pedigree, const CoupleLayout& layout)
     {
-        std::vector<char> lacking(static_cast<std::size_t>(pedigree.locusCount), 0);
-        for (const auto& [id, m] : pedigree.members)
-            for (std::size_t k = 0; k < lacking.size(); ++k)
-                if (lacksAllele(m.genotypes[k])) lacking[k] = 1;
-        position_.assign(lacking.size(), none);
-        for (std::size_t k = 0; k < lacking.size(); ++k) {
-            if (!lacking[k]) continue;
-            position_[k] = loci_.size();
-            loci_.emplace_back(layout_, k);
+        const std::size_t loci = static_cast<std::size_t>(pedigree.locusCount);
+        const std::size_t count = layout.members.size();
+        std::vector<char> lacking(loci, 0);
+        for (const Individual* m : layout.members)
+            for (std::size_t k = 0; k < loci; ++k)
+                if (lacksAllele(m->genotypes[k])) lacking[k] = 1;
+        position_.assign(loci, none);
+        std::vector<std::size_t> lackingLoci;
+        for (std::size_t k = 0; k < loci; ++k)
+            if (lacking[k]) {
+                position_[k] = lackingLoci.size();
+                lackingLoci.push_back(k);
+            }
+        std::vector<std::vector<int>> alleles(lackingLoci.size(), std::vector<int>(2 * count, 0));
+        for (std::size_t slot = 0; slot < count; ++slot) {
+            const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
+            for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
+                alleles[i][2 * slot] = genotypes[lackingLoci[i]].allele1;
+                alleles[i][2 * slot + 1] = genotypes[lackingLoci[i]].allele2;
+            }
         }
+        loci_.reserve(lackingLoci.size());
+        for (std::size_t i = 0; i < lackingLoci.size(); ++i) loci_.emplace_back(layout, lackingLoci[i], alleles[i]);
     }
     FillConstraints(const FillConstraints&) = delete;
     FillConstraints& operator=(const FillConstraints&) = delete;
@@ -106,7 +121,6 @@ public:
 
 private:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
-    CoupleLayout layout_;
     std::vector<std::size_t> position_; // per locus, its sets in loci_ or none
     std::vector<PossibleGenotypes> loci_;
 };
@@ -191,10 +205,11 @@ bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constr
 
 // One bottom-up pass; returns whether another pass is wanted. `prebuilt`
 // holds the constraints of the family as it stands, when they are at hand.
-bool inferencePass(Pedigree& pedigree, std::unique_ptr<FillConstraints> prebuilt = nullptr)
+bool inferencePass(Pedigree& pedigree, const CoupleLayout& layout, std::unique_ptr<FillConstraints> prebuilt)
 {
     bool again = false;
-    std::unique_ptr<FillConstraints> owned = prebuilt ? std::move(prebuilt) : std::make_unique<FillConstraints>(pedigree);
+    std::unique_ptr<FillConstraints> owned =
+        prebuilt ? std::move(prebuilt) : std::make_unique<FillConstraints>(pedigree, layout);
     FillConstraints& constraints = *owned;
     pedigree.visitedIds.clear();
     BottomUpOrder order(pedigree);
@@ -331,12 +346,9 @@ void fillFromParents(Pedigree& pedigree, FillConstraints& constraints, Individua
     constraints.update(pedigree, k, m.individualId);
 }
 
-} // namespace
-
-void fillMissingAllelesRandomly(Pedigree& pedigree)
+void fillMissingAllelesRandomly(Pedigree& pedigree, const CoupleLayout& layout)
 {
-    if (!sameLocusCount(pedigree)) return;
-    FillConstraints constraints(pedigree);
+    FillConstraints constraints(pedigree, layout);
     for (auto& [id, m] : pedigree.members) {
         if (!m.isFounder()) continue;
         for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
@@ -357,16 +369,14 @@ void fillMissingAllelesRandomly(Pedigree& pedigree)
     }
 }
 
-namespace {
-
-void inferMissingAlleles(Pedigree& pedigree, std::unique_ptr<FillConstraints> constraints)
+// The family's layout serves every pass: filling alleles changes no link.
+void inferMissingAlleles(Pedigree& pedigree, const CoupleLayout& layout, std::unique_ptr<FillConstraints> constraints)
 {
-    if (!sameLocusCount(pedigree)) return;
     int passes = 1;
-    while (inferencePass(pedigree, std::move(constraints))) ++passes;
+    while (inferencePass(pedigree, layout, std::move(constraints))) ++passes;
     // The random fill follows every pass; later runs only meet alleles that
     // an earlier run could not fill.
-    for (int i = 0; i < passes; ++i) fillMissingAllelesRandomly(pedigree);
+    for (int i = 0; i < passes; ++i) fillMissingAllelesRandomly(pedigree, layout);
 }
 
 // Every child checked against its parents one at a time can still leave no
@@ -384,16 +394,27 @@ bool missingAllelesCanFit(const Pedigree& pedigree, const FillConstraints& const
 
 } // namespace
 
-void inferMissingAlleles(Pedigree& pedigree) { inferMissingAlleles(pedigree, nullptr); }
+void fillMissingAllelesRandomly(Pedigree& pedigree)
+{
+    if (!sameLocusCount(pedigree)) return;
+    fillMissingAllelesRandomly(pedigree, CoupleLayout(pedigree));
+}
+
+void inferMissingAlleles(Pedigree& pedigree)
+{
+    if (!sameLocusCount(pedigree)) return;
+    inferMissingAlleles(pedigree, CoupleLayout(pedigree), nullptr);
+}
 
 bool runBlockExtension(Pedigree& pedigree)
 {
     if (!phaseable(pedigree)) return false;
     if (!pedigree.checkMendel()) return false;
     // The check's sets are the first inference pass's: nothing changes between.
-    auto constraints = std::make_unique<FillConstraints>(pedigree);
+    const CoupleLayout layout(pedigree);
+    auto constraints = std::make_unique<FillConstraints>(pedigree, layout);
     if (!missingAllelesCanFit(pedigree, *constraints)) return false;
-    inferMissingAlleles(pedigree, std::move(constraints));
+    inferMissingAlleles(pedigree, layout, std::move(constraints));
     phaseByMendel(pedigree);
     inferFromSibships(pedigree);
     // One index for all the walks: each walk then costs what its block

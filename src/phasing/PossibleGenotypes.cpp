@@ -40,13 +40,11 @@ std::size_t CoupleLayout::slotOf(int id) const
     return found == slot_.end() ? npos : found->second;
 }
 
-PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t locus) : layout_(&layout), locus_(locus)
+PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t locus, const std::vector<int>& alleles)
+    : layout_(&layout), locus_(locus)
 {
-    for (const Individual* m : layout.members) {
-        if (locus >= m->genotypes.size()) continue;
-        for (int allele : {m->genotypes[locus].allele1, m->genotypes[locus].allele2})
-            if (!missingAllele(allele)) values_.push_back(allele);
-    }
+    for (int allele : alleles)
+        if (!missingAllele(allele)) values_.push_back(allele);
     std::sort(values_.begin(), values_.end());
     values_.erase(std::unique(values_.begin(), values_.end()), values_.end());
     const std::size_t classes = values_.size() + 1;
@@ -57,7 +55,7 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
         char* flags = flagsOf(slot);
         for (std::size_t i = 0; i < classes; ++i)
             for (std::size_t j = i; j < classes; ++j) flags[i * classes + j] = 1;
-        restrictToAlleles(*layout.members[slot], slot);
+        restrictToAlleles(alleles[2 * slot], alleles[2 * slot + 1], slot);
     }
     std::vector<std::size_t> all(layout.couples.size());
     for (std::size_t c = 0; c < all.size(); ++c) all[c] = c;
@@ -85,24 +83,22 @@ std::size_t PossibleGenotypes::genotypeIndex(int i, int j) const
     return static_cast<std::size_t>(i) * (values_.size() + 1) + static_cast<std::size_t>(j);
 }
 
-void PossibleGenotypes::restrictToAlleles(const Individual& member, std::size_t slot)
+void PossibleGenotypes::restrictToAlleles(int allele1, int allele2, std::size_t slot)
 {
-    if (locus_ >= member.genotypes.size()) return;
-    const GenotypeRecord& g = member.genotypes[locus_];
-    const bool missing1 = missingAllele(g.allele1);
-    const bool missing2 = missingAllele(g.allele2);
+    const bool missing1 = missingAllele(allele1);
+    const bool missing2 = missingAllele(allele2);
     if (missing1 && missing2) return;
     char* flags = flagsOf(slot);
     const int classes = static_cast<int>(values_.size()) + 1;
     if (!missing1 && !missing2) {
         // Typed: its own genotype at most.
-        const std::size_t own = genotypeIndex(valueIndex(g.allele1), valueIndex(g.allele2));
+        const std::size_t own = genotypeIndex(valueIndex(allele1), valueIndex(allele2));
         for (int i = 0; i < classes; ++i)
             for (int j = i; j < classes; ++j)
                 if (genotypeIndex(i, j) != own) flags[genotypeIndex(i, j)] = 0;
         return;
     }
-    const int a = valueIndex(missing1 ? g.allele2 : g.allele1);
+    const int a = valueIndex(missing1 ? allele2 : allele1);
     for (int i = 0; i < classes; ++i)
         for (int j = i; j < classes; ++j)
             if (i != a && j != a) flags[genotypeIndex(i, j)] = 0;
@@ -214,7 +210,9 @@ void PossibleGenotypes::update(int id)
     if (slot == CoupleLayout::npos) return;
     // A filled allele may be one nobody carried before; it belongs to the
     // class of other alleles, which is where the narrowing counted it.
-    restrictToAlleles(*layout_->members[slot], slot);
+    const Individual& member = *layout_->members[slot];
+    if (locus_ < member.genotypes.size())
+        restrictToAlleles(member.genotypes[locus_].allele1, member.genotypes[locus_].allele2, slot);
     if (noneLeft(slot)) consistent_ = false;
     narrow(layout_->couplesOf[slot]);
 }

@@ -44,7 +44,9 @@ private:
 class PossibleGenotypes {
 public:
     // The layout must outlive the sets and describe the family they read.
-    PossibleGenotypes(const CoupleLayout& layout, std::size_t locus);
+    // `alleles` holds the locus's two alleles of every member, by slot (a
+    // family reads all its loci in one walk over its members).
+    PossibleGenotypes(const CoupleLayout& layout, std::size_t locus, const std::vector<int>& alleles);
 
     // False when the typed alleles admit no assignment (a member has no
     // genotype left); nothing is then restricted.
@@ -66,7 +68,7 @@ private:
     char* flagsOf(std::size_t slot) { return flags_.data() + slot * size_; }
     const char* flagsOf(std::size_t slot) const { return flags_.data() + slot * size_; }
     bool noneLeft(std::size_t slot) const;
-    void restrictToAlleles(const Individual& member, std::size_t slot);
+    void restrictToAlleles(int allele1, int allele2, std::size_t slot);
     // Keeps the genotypes of the couple and its children that some choice
     // for all of them supports; adds every member that lost one to `changedMembers`.
     bool narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers);
