@@ -13,14 +13,12 @@ Pedigree::Pedigree(long long id) : familyId(id), startClock(threadClock())
 
 Individual* Pedigree::member(int id)
 {
-    auto found = members.find(id);
-    return found == members.end() ? nullptr : &found->second;
+    return members.lookup(id);
 }
 
 const Individual* Pedigree::member(int id) const
 {
-    auto found = members.find(id);
-    return found == members.end() ? nullptr : &found->second;
+    return members.lookup(id);
 }
 
 } // namespace tavirlen

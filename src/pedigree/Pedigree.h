@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pedigree/Individual.h"
+#include "pedigree/MemberMap.h"
 
 #include <cstdio>
 #include <deque>
@@ -22,7 +23,7 @@ public:
     explicit Pedigree(long long familyId);
 
     long long familyId = 0;
-    std::map<int, Individual> members;
+    MemberMap members;
     int memberCount = 0;
     int founderCount = 0;
     int locusCount = 0;
