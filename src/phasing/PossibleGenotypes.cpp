@@ -50,11 +50,13 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
     const std::size_t classes = values_.size() + 1;
     size_ = classes * classes;
     const std::size_t count = layout.members.size();
-    flags_.assign(count * size_, 0);
+    words_ = (size_ + 63) / 64;
+    std::vector<Word> every(words_, 0);
+    for (std::size_t i = 0; i < classes; ++i)
+        for (std::size_t j = i; j < classes; ++j) add(every.data(), i * classes + j);
+    flags_.resize(count * words_);
     for (std::size_t slot = 0; slot < count; ++slot) {
-        char* flags = flagsOf(slot);
-        for (std::size_t i = 0; i < classes; ++i)
-            for (std::size_t j = i; j < classes; ++j) flags[i * classes + j] = 1;
+        std::copy(every.begin(), every.end(), flagsOf(slot));
         restrictToAlleles(alleles[2 * slot], alleles[2 * slot + 1], slot);
     }
     std::vector<std::size_t> all(layout.couples.size());
@@ -66,8 +68,8 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
 
 bool PossibleGenotypes::noneLeft(std::size_t slot) const
 {
-    const char* flags = flagsOf(slot);
-    return std::none_of(flags, flags + size_, [](char f) { return f != 0; });
+    const Word* flags = flagsOf(slot);
+    return std::none_of(flags, flags + words_, [](Word w) { return w != 0; });
 }
 
 int PossibleGenotypes::valueIndex(int allele) const
@@ -88,58 +90,65 @@ void PossibleGenotypes::restrictToAlleles(int allele1, int allele2, std::size_t 
     const bool missing1 = missingAllele(allele1);
     const bool missing2 = missingAllele(allele2);
     if (missing1 && missing2) return;
-    char* flags = flagsOf(slot);
+    Word* flags = flagsOf(slot);
     const int classes = static_cast<int>(values_.size()) + 1;
     if (!missing1 && !missing2) {
         // Typed: its own genotype at most.
         const std::size_t own = genotypeIndex(valueIndex(allele1), valueIndex(allele2));
-        for (int i = 0; i < classes; ++i)
-            for (int j = i; j < classes; ++j)
-                if (genotypeIndex(i, j) != own) flags[genotypeIndex(i, j)] = 0;
+        const bool kept = has(flags, own);
+        std::fill(flags, flags + words_, 0);
+        if (kept) add(flags, own);
         return;
     }
+    // One typed allele: the genotypes that hold it.
     const int a = valueIndex(missing1 ? allele2 : allele1);
-    for (int i = 0; i < classes; ++i)
-        for (int j = i; j < classes; ++j)
-            if (i != a && j != a) flags[genotypeIndex(i, j)] = 0;
+    kept_.assign(words_, 0);
+    for (int j = 0; j < classes; ++j) add(kept_.data(), genotypeIndex(a, j));
+    for (std::size_t w = 0; w < words_; ++w) flags[w] &= kept_[w];
 }
 
 bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers)
 {
-    const int classes = static_cast<int>(values_.size()) + 1;
-    const std::size_t size = size_;
+    const std::size_t classes = values_.size() + 1;
+    const std::size_t words = words_;
     const std::size_t childCount = couple.children.size();
-    char* father = flagsOf(couple.father);
-    char* mother = flagsOf(couple.mother);
-    kept_.assign((2 + childCount) * size, 0);
-    char* fatherKept = kept_.data();
-    char* motherKept = fatherKept + size;
-    auto childKept = [&](std::size_t c) { return motherKept + (1 + c) * size; };
-    auto childFlags = [&](std::size_t c) -> const char* { return flagsOf(couple.children[c]); };
+    Word* father = flagsOf(couple.father);
+    Word* mother = flagsOf(couple.mother);
+    kept_.assign((2 + childCount) * words, 0);
+    Word* fatherKept = kept_.data();
+    Word* motherKept = fatherKept + words;
+    auto childKept = [&](std::size_t c) { return motherKept + (1 + c) * words; };
+    auto childFlags = [&](std::size_t c) -> const Word* { return flagsOf(couple.children[c]); };
+    // The genotypes each parent still has, as allele-class pairs.
+    auto pairsOf = [&](const Word* flags, std::vector<std::pair<int, int>>& pairs) {
+        pairs.clear();
+        for (std::size_t w = 0; w < words; ++w)
+            for (Word bits = flags[w]; bits != 0; bits &= bits - 1) {
+                const std::size_t g = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+                pairs.emplace_back(static_cast<int>(g / classes), static_cast<int>(g % classes));
+            }
+    };
+    pairsOf(father, fatherPairs_);
+    pairsOf(mother, motherPairs_);
 
-    for (int f1 = 0; f1 < classes; ++f1) {
-        for (int f2 = f1; f2 < classes; ++f2) {
-            if (!father[genotypeIndex(f1, f2)]) continue;
-            for (int m1 = 0; m1 < classes; ++m1) {
-                for (int m2 = m1; m2 < classes; ++m2) {
-                    if (!mother[genotypeIndex(m1, m2)]) continue;
-                    const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2),
-                                                      genotypeIndex(f2, m1), genotypeIndex(f2, m2)};
-                    bool every = true;
-                    for (std::size_t c = 0; c < childCount && every; ++c) {
-                        const char* child = childFlags(c);
-                        every = child[offspring[0]] || child[offspring[1]] || child[offspring[2]] || child[offspring[3]];
-                    }
-                    if (!every) continue;
-                    fatherKept[genotypeIndex(f1, f2)] = 1;
-                    motherKept[genotypeIndex(m1, m2)] = 1;
-                    for (std::size_t c = 0; c < childCount; ++c) {
-                        const char* child = childFlags(c);
-                        char* kept = childKept(c);
-                        for (std::size_t o : offspring)
-                            if (child[o]) kept[o] = 1;
-                    }
-                }
+    for (auto [f1, f2] : fatherPairs_) {
+        for (auto [m1, m2] : motherPairs_) {
+            const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
+                                              genotypeIndex(f2, m2)};
+            bool every = true;
+            for (std::size_t c = 0; c < childCount && every; ++c) {
+                const Word* child = childFlags(c);
+                every = has(child, offspring[0]) || has(child, offspring[1]) || has(child, offspring[2])
+                        || has(child, offspring[3]);
+            }
+            if (!every) continue;
+            add(fatherKept, genotypeIndex(f1, f2));
+            add(motherKept, genotypeIndex(m1, m2));
+            for (std::size_t c = 0; c < childCount; ++c) {
+                const Word* child = childFlags(c);
+                Word* kept = childKept(c);
+                for (std::size_t o : offspring)
+                    if (has(child, o)) add(kept, o);
             }
         }
     }
@@ -147,15 +156,15 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
     // Compared first, then written father, mother, children in turn: where
     // one member stands in two places of the couple, the last write holds.
     const std::size_t before = changedMembers.size();
-    if (!std::equal(fatherKept, fatherKept + size, father)) changedMembers.push_back(couple.father);
-    if (!std::equal(motherKept, motherKept + size, mother)) changedMembers.push_back(couple.mother);
-    std::copy(fatherKept, fatherKept + size, father);
-    std::copy(motherKept, motherKept + size, mother);
+    if (!std::equal(fatherKept, fatherKept + words, father)) changedMembers.push_back(couple.father);
+    if (!std::equal(motherKept, motherKept + words, mother)) changedMembers.push_back(couple.mother);
+    std::copy(fatherKept, fatherKept + words, father);
+    std::copy(motherKept, motherKept + words, mother);
     for (std::size_t c = 0; c < childCount; ++c) {
-        char* flags = flagsOf(couple.children[c]);
-        const char* kept = childKept(c);
-        if (!std::equal(kept, kept + size, flags)) changedMembers.push_back(couple.children[c]);
-        std::copy(kept, kept + size, flags);
+        Word* flags = flagsOf(couple.children[c]);
+        const Word* kept = childKept(c);
+        if (!std::equal(kept, kept + words, flags)) changedMembers.push_back(couple.children[c]);
+        std::copy(kept, kept + words, flags);
     }
     return changedMembers.size() > before;
 }
@@ -192,14 +201,14 @@ bool PossibleGenotypes::allows(int id, int a, int b) const
     if (!consistent_) return true;
     const std::size_t slot = layout_->slotOf(id);
     if (slot == CoupleLayout::npos) return true;
-    const char* flags = flagsOf(slot);
+    const Word* flags = flagsOf(slot);
     const int classes = static_cast<int>(values_.size()) + 1;
     if (missingAllele(a)) std::swap(a, b);
     if (missingAllele(a)) return !noneLeft(slot);
     int i = valueIndex(a);
-    if (!missingAllele(b)) return flags[genotypeIndex(i, valueIndex(b))] != 0;
+    if (!missingAllele(b)) return has(flags, genotypeIndex(i, valueIndex(b)));
     for (int j = 0; j < classes; ++j)
-        if (flags[genotypeIndex(i, j)]) return true;
+        if (has(flags, genotypeIndex(i, j))) return true;
     return false;
 }
 

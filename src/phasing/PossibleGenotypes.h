@@ -2,7 +2,9 @@
 
 #include "pedigree/Pedigree.h"
 
+#include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tavirlen {
@@ -65,8 +67,11 @@ private:
 
     int valueIndex(int allele) const;
     std::size_t genotypeIndex(int i, int j) const;
-    char* flagsOf(std::size_t slot) { return flags_.data() + slot * size_; }
-    const char* flagsOf(std::size_t slot) const { return flags_.data() + slot * size_; }
+    using Word = std::uint64_t;
+    Word* flagsOf(std::size_t slot) { return flags_.data() + slot * words_; }
+    const Word* flagsOf(std::size_t slot) const { return flags_.data() + slot * words_; }
+    static bool has(const Word* flags, std::size_t g) { return (flags[g / 64] >> (g % 64)) & 1U; }
+    static void add(Word* flags, std::size_t g) { flags[g / 64] |= Word{1} << (g % 64); }
     bool noneLeft(std::size_t slot) const;
     void restrictToAlleles(int allele1, int allele2, std::size_t slot);
     // Keeps the genotypes of the couple and its children that some choice
@@ -80,13 +85,16 @@ private:
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
     std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
-    // One block of flags for all members: a deep pedigree builds these sets
-    // several times per locus.
-    std::vector<char> flags_;
+    std::size_t words_ = 0;   // words per member's flags
+    // One block of bits for all members: a deep pedigree builds these sets
+    // several times per locus, and a couple's narrowing visits only the
+    // genotypes its parents still have.
+    std::vector<Word> flags_;
     bool consistent_ = true;
     // Working space of the narrowing, kept between calls: it runs after
     // every fill.
-    std::vector<char> kept_;
+    std::vector<Word> kept_;
+    std::vector<std::pair<int, int>> fatherPairs_, motherPairs_;
     std::vector<std::size_t> queue_;
     std::vector<char> queued_;
     std::vector<std::size_t> changed_;
