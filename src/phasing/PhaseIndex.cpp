@@ -220,18 +220,21 @@ void PhaseIndex::refreshAfterStep(int id)
     const int first = std::max(pedigree_.blockStart, 0);
     const int end = pedigree_.blockStart + std::max(pedigree_.blockLength, 0);
     const Individual& m = *e->member;
+    // The entries the step reads, found once for the whole block.
+    const Entry* parents[2] = {nullptr, nullptr};
+    if (!m.isFounder())
+        for (int side = 0; side < 2; ++side) parents[side] = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side));
+    std::vector<Entry*> children;
+    for (int childId : m.childIds) {
+        Entry* child = entry(childId);
+        if (child && !child->member->isFounder()) children.push_back(child);
+    }
     for (int k = first; k < end && k < e->loci; ++k) {
-        if (!m.isFounder()) {
-            for (int side = 0; side < 2; ++side)
-                if (const Entry* parent = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side)))
-                    fillSource(*e, k, side, *parent);
-        }
-        for (int childId : m.childIds) {
-            Entry* child = entry(childId);
-            if (!child || child->member->isFounder()) continue;
+        for (int side = 0; side < 2; ++side)
+            if (parents[side]) fillSource(*e, k, side, *parents[side]);
+        for (Entry* child : children)
             for (int side = 0; side < 2; ++side)
                 if (child->member->parentId(side) == id) fillSource(*child, k, side, *e);
-        }
     }
 }
 
