@@ -8,6 +8,27 @@
 
 namespace tavirlen {
 
+namespace {
+
+// Working space of the narrowing, kept between calls on each thread: it runs
+// after every fill, on sets of a few words, where allocating would cost more
+// than the work.
+struct NarrowingSpace {
+    std::vector<std::uint64_t> kept;
+    std::vector<std::size_t> queue;
+    std::vector<char> queued;
+    std::vector<std::size_t> changed;
+    std::vector<std::pair<int, int>> fatherPairs, motherPairs;
+};
+
+NarrowingSpace& narrowingSpace()
+{
+    thread_local NarrowingSpace space;
+    return space;
+}
+
+} // namespace
+
 CoupleLayout::CoupleLayout(const Pedigree& pedigree)
 {
     slot_.reserve(pedigree.members.size());
@@ -102,9 +123,10 @@ void PossibleGenotypes::restrictToAlleles(int allele1, int allele2, std::size_t 
     }
     // One typed allele: the genotypes that hold it.
     const int a = valueIndex(missing1 ? allele2 : allele1);
-    kept_.assign(words_, 0);
-    for (int j = 0; j < classes; ++j) add(kept_.data(), genotypeIndex(a, j));
-    for (std::size_t w = 0; w < words_; ++w) flags[w] &= kept_[w];
+    std::vector<Word>& holding = narrowingSpace().kept;
+    holding.assign(words_, 0);
+    for (int j = 0; j < classes; ++j) add(holding.data(), genotypeIndex(a, j));
+    for (std::size_t w = 0; w < words_; ++w) flags[w] &= holding[w];
 }
 
 bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers)
@@ -114,8 +136,9 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
     const std::size_t childCount = couple.children.size();
     Word* father = flagsOf(couple.father);
     Word* mother = flagsOf(couple.mother);
-    kept_.assign((2 + childCount) * words, 0);
-    Word* fatherKept = kept_.data();
+    NarrowingSpace& space = narrowingSpace();
+    space.kept.assign((2 + childCount) * words, 0);
+    Word* fatherKept = space.kept.data();
     Word* motherKept = fatherKept + words;
     auto childKept = [&](std::size_t c) { return motherKept + (1 + c) * words; };
     auto childFlags = [&](std::size_t c) -> const Word* { return flagsOf(couple.children[c]); };
@@ -128,11 +151,11 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
                 pairs.emplace_back(static_cast<int>(g / classes), static_cast<int>(g % classes));
             }
     };
-    pairsOf(father, fatherPairs_);
-    pairsOf(mother, motherPairs_);
+    pairsOf(father, space.fatherPairs);
+    pairsOf(mother, space.motherPairs);
 
-    for (auto [f1, f2] : fatherPairs_) {
-        for (auto [m1, m2] : motherPairs_) {
+    for (auto [f1, f2] : space.fatherPairs) {
+        for (auto [m1, m2] : space.motherPairs) {
             const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
                                               genotypeIndex(f2, m2)};
             bool every = true;
@@ -177,20 +200,24 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
 void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
 {
     const std::vector<Couple>& couples = layout_->couples;
-    queue_.assign(start.begin(), start.end());
-    queued_.assign(couples.size(), 0);
-    for (std::size_t c : start) queued_[c] = 1;
-    for (std::size_t head = 0; head < queue_.size(); ++head) {
-        std::size_t c = queue_[head];
-        queued_[c] = 0;
-        changed_.clear();
-        if (!narrowCouple(couples[c], changed_)) continue;
-        for (std::size_t member : changed_) {
+    NarrowingSpace& space = narrowingSpace();
+    std::vector<std::size_t>& queue = space.queue;
+    std::vector<char>& queued = space.queued;
+    std::vector<std::size_t>& changed = space.changed;
+    queue.assign(start.begin(), start.end());
+    queued.assign(couples.size(), 0);
+    for (std::size_t c : start) queued[c] = 1;
+    for (std::size_t head = 0; head < queue.size(); ++head) {
+        std::size_t c = queue[head];
+        queued[c] = 0;
+        changed.clear();
+        if (!narrowCouple(couples[c], changed)) continue;
+        for (std::size_t member : changed) {
             if (noneLeft(member)) consistent_ = false;
             for (std::size_t other : layout_->couplesOf[member]) {
-                if (queued_[other]) continue;
-                queued_[other] = 1;
-                queue_.push_back(other);
+                if (queued[other]) continue;
+                queued[other] = 1;
+                queue.push_back(other);
             }
         }
     }

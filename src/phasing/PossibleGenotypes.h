@@ -91,13 +91,6 @@ private:
     // genotypes its parents still have.
     std::vector<Word> flags_;
     bool consistent_ = true;
-    // Working space of the narrowing, kept between calls: it runs after
-    // every fill.
-    std::vector<Word> kept_;
-    std::vector<std::pair<int, int>> fatherPairs_, motherPairs_;
-    std::vector<std::size_t> queue_;
-    std::vector<char> queued_;
-    std::vector<std::size_t> changed_;
 };
 
 } // namespace tavirlen
