@@ -173,6 +173,9 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
     const int count = blockEnd - first;
 
     if (count > 0) {
+        std::vector<const Individual*> children; // found once for the whole block
+        for (int id : parent->childIds)
+            if (const Individual* c = pedigree.member(id)) children.push_back(c);
         PhaseStateTable table(count);
         if (P(first).phased) {
             table.at(arrangement(P(first)), 0) = {0, noPredecessor, false};
@@ -192,9 +195,8 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
             int sameRank = 0;
             int differentRank = 0;
             const bool storedEqual = arrangement(gp) == arrangement(gl);
-            for (int id : parent->childIds) {
-                const Individual* c = pedigree.member(id);
-                if (!c || static_cast<int>(c->genotypes.size()) <= l) continue;
+            for (const Individual* c : children) {
+                if (static_cast<int>(c->genotypes.size()) <= l) continue;
                 const GenotypeRecord& cp = c->genotypes[static_cast<std::size_t>(previous)];
                 const GenotypeRecord& cl = c->genotypes[static_cast<std::size_t>(l)];
                 if (!cp.phased || !cl.phased) continue;

@@ -31,10 +31,14 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
             e.category[side].assign(m.genotypes.size(), -1);
             e.determined[side] = PositionSet(e.loci);
         }
-        // Everything starts unphased and undetermined; catching up reads the records.
+        // Everything starts unphased and undetermined; catching up reads the
+        // records. Each run is filed once, whole, rather than at every locus
+        // it grows by (the shorter entries would only be dropped later).
         e.unphased = PositionSet(e.loci);
         for (int k = 0; k < e.loci; ++k) e.unphased.insert(k);
-        catchUp(e, 0, e.loci);
+        catchUp(e, 0, e.loci, false);
+        for (int k = 0; k < e.loci; ++k)
+            if (!e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1))) pushRun(e, k);
     }
 }
 
@@ -49,7 +53,7 @@ const PhaseIndex::Entry* PhaseIndex::entry(int id) const
     return const_cast<PhaseIndex*>(this)->entry(id);
 }
 
-void PhaseIndex::catchUp(Entry& e, int first, int end)
+void PhaseIndex::catchUp(Entry& e, int first, int end, bool fileRuns)
 {
     first = std::max(first, 0);
     end = std::min(end, e.loci);
@@ -59,13 +63,13 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
             if (g.phased) {
                 e.unphased.erase(k);
                 ++e.phasedCount;
-                pushRun(e, k);
+                if (fileRuns) pushRun(e, k);
             } else {
                 // Not done by the walk; the pieces on either side are runs of their own.
                 e.unphased.insert(k);
                 --e.phasedCount;
-                if (k > 0 && !e.unphased.contains(k - 1)) pushRun(e, k - 1);
-                if (k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
+                if (fileRuns && k > 0 && !e.unphased.contains(k - 1)) pushRun(e, k - 1);
+                if (fileRuns && k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
             }
         }
         for (int side = 0; side < 2; ++side) {
