@@ -69,9 +69,15 @@ void placeTypedAllele(GenotypeRecord& g, const GenotypeRecord& father, const Gen
 // member lacks an allele: a fill must keep every child fitting its parents.
 // The sets read the layout, which outlives them; one walk over the members
 // gathers the alleles of every such locus.
+//
+// Built again for every pass, they take over the sets of the `earlier`
+// constraints at each locus where no member's genotype has changed since:
+// the narrowing ends at the same sets from the same genotypes, so only the
+// loci that a pass filled are narrowed afresh.
 class FillConstraints {
 public:
-    FillConstraints(const Pedigree& pedigree, const CoupleLayout& layout)
+    FillConstraints(const Pedigree& pedigree, const CoupleLayout& layout, FillConstraints* earlier = nullptr)
+        : layout_(&layout)
     {
         const std::size_t loci = static_cast<std::size_t>(pedigree.locusCount);
         const std::size_t count = layout.members.size();
@@ -86,16 +92,23 @@ public:
                 position_[k] = lackingLoci.size();
                 lackingLoci.push_back(k);
             }
-        std::vector<std::vector<int>> alleles(lackingLoci.size(), std::vector<int>(2 * count, 0));
+        columns_.assign(lackingLoci.size(), std::vector<int>(2 * count, 0));
         for (std::size_t slot = 0; slot < count; ++slot) {
             const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
             for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
-                alleles[i][2 * slot] = genotypes[lackingLoci[i]].allele1;
-                alleles[i][2 * slot + 1] = genotypes[lackingLoci[i]].allele2;
+                columns_[i][2 * slot] = genotypes[lackingLoci[i]].allele1;
+                columns_[i][2 * slot + 1] = genotypes[lackingLoci[i]].allele2;
             }
         }
+        changed_.assign(lackingLoci.size(), 0);
         loci_.reserve(lackingLoci.size());
-        for (std::size_t i = 0; i < lackingLoci.size(); ++i) loci_.emplace_back(layout, lackingLoci[i], alleles[i]);
+        for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
+            const std::size_t k = lackingLoci[i];
+            if (earlier && earlier->unchangedAt(k, columns_[i]))
+                loci_.push_back(std::move(earlier->loci_[earlier->position_[k]]));
+            else
+                loci_.emplace_back(layout, k, columns_[i]);
+        }
     }
     FillConstraints(const FillConstraints&) = delete;
     FillConstraints& operator=(const FillConstraints&) = delete;
@@ -116,9 +129,37 @@ public:
 
     void update(const Pedigree&, std::size_t k, int id)
     {
-        if (k < position_.size() && position_[k] != none) loci_[position_[k]].update(id);
+        if (k >= position_.size() || position_[k] == none) return;
+        const std::size_t i = position_[k];
+        const std::size_t slot = layout_->slotOf(id);
+        if (slot != CoupleLayout::npos) {
+            const GenotypeRecord& g = layout_->members[slot]->genotypes[k];
+            if (!sameGenotype(g.allele1, g.allele2, columns_[i][2 * slot], columns_[i][2 * slot + 1])) changed_[i] = 1;
+        }
+        loci_[i].update(id);
     }
 
+private:
+    static bool sameGenotype(int a1, int a2, int b1, int b2)
+    {
+        return (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
+    }
+
+    // Whether the sets at locus k are still those of the given alleles: no
+    // update has met a changed genotype, and none has changed unseen.
+    bool unchangedAt(std::size_t k, const std::vector<int>& column) const
+    {
+        if (k >= position_.size() || position_[k] == none || changed_[position_[k]]) return false;
+        const std::vector<int>& built = columns_[position_[k]];
+        if (built.size() != column.size()) return false;
+        for (std::size_t j = 0; j + 1 < column.size(); j += 2)
+            if (!sameGenotype(built[j], built[j + 1], column[j], column[j + 1])) return false;
+        return true;
+    }
+
+    const CoupleLayout* layout_;
+    std::vector<std::vector<int>> columns_; // per lacking locus, the alleles its sets were built from
+    std::vector<char> changed_;             // per lacking locus, an update met a changed genotype
 private:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
     std::vector<std::size_t> position_; // per locus, its sets in loci_ or none
@@ -203,14 +244,10 @@ bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constr
     return changed;
 }
 
-// One bottom-up pass; returns whether another pass is wanted. `prebuilt`
-// holds the constraints of the family as it stands, when they are at hand.
-bool inferencePass(Pedigree& pedigree, const CoupleLayout& layout, std::unique_ptr<FillConstraints> prebuilt)
+// One bottom-up pass; returns whether another pass is wanted.
+bool inferencePass(Pedigree& pedigree, FillConstraints& constraints)
 {
     bool again = false;
-    std::unique_ptr<FillConstraints> owned =
-        prebuilt ? std::move(prebuilt) : std::make_unique<FillConstraints>(pedigree, layout);
-    FillConstraints& constraints = *owned;
     pedigree.visitedIds.clear();
     BottomUpOrder order(pedigree);
     while (pedigree.visitedIds.size() < pedigree.members.size()) {
@@ -346,9 +383,8 @@ void fillFromParents(Pedigree& pedigree, FillConstraints& constraints, Individua
     constraints.update(pedigree, k, m.individualId);
 }
 
-void fillMissingAllelesRandomly(Pedigree& pedigree, const CoupleLayout& layout)
+void fillMissingAllelesRandomly(Pedigree& pedigree, FillConstraints& constraints)
 {
-    FillConstraints constraints(pedigree, layout);
     for (auto& [id, m] : pedigree.members) {
         if (!m.isFounder()) continue;
         for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
@@ -370,13 +406,30 @@ void fillMissingAllelesRandomly(Pedigree& pedigree, const CoupleLayout& layout)
 }
 
 // The family's layout serves every pass: filling alleles changes no link.
+// `constraints` are those of the family as it stands, when at hand.
 void inferMissingAlleles(Pedigree& pedigree, const CoupleLayout& layout, std::unique_ptr<FillConstraints> constraints)
 {
+    std::unique_ptr<FillConstraints> earlier;
+    auto next = [&] {
+        auto built = std::make_unique<FillConstraints>(pedigree, layout, earlier.get());
+        earlier.reset();
+        return built;
+    };
     int passes = 1;
-    while (inferencePass(pedigree, layout, std::move(constraints))) ++passes;
+    for (;;) {
+        if (!constraints) constraints = next();
+        const bool again = inferencePass(pedigree, *constraints);
+        earlier = std::move(constraints);
+        if (!again) break;
+        ++passes;
+    }
     // The random fill follows every pass; later runs only meet alleles that
     // an earlier run could not fill.
-    for (int i = 0; i < passes; ++i) fillMissingAllelesRandomly(pedigree, layout);
+    for (int i = 0; i < passes; ++i) {
+        constraints = next();
+        fillMissingAllelesRandomly(pedigree, *constraints);
+        earlier = std::move(constraints);
+    }
 }
 
 // Every child checked against its parents one at a time can still leave no
@@ -397,7 +450,9 @@ bool missingAllelesCanFit(const Pedigree& pedigree, const FillConstraints& const
 void fillMissingAllelesRandomly(Pedigree& pedigree)
 {
     if (!sameLocusCount(pedigree)) return;
-    fillMissingAllelesRandomly(pedigree, CoupleLayout(pedigree));
+    const CoupleLayout layout(pedigree);
+    FillConstraints constraints(pedigree, layout);
+    fillMissingAllelesRandomly(pedigree, constraints);
 }
 
 void inferMissingAlleles(Pedigree& pedigree)
