@@ -16,6 +16,7 @@ int highest(std::uint64_t w) { return 63 - __builtin_clzll(w); }
 
 PositionSet::PositionSet(int size) : size_(size > 0 ? size : 0)
 {
+    if (size_ <= inPlace) return;
     std::size_t bits = static_cast<std::size_t>(size_);
     do {
         std::size_t words = (bits + 63) / 64;
@@ -28,6 +29,7 @@ bool PositionSet::contains(int k) const
 {
     if (k < 0 || k >= size_) return false;
     std::size_t i = static_cast<std::size_t>(k);
+    if (size_ <= inPlace) return (small_ & bit(i)) != 0;
     return (levels_[0][word(i)] & bit(i)) != 0;
 }
 
@@ -35,6 +37,10 @@ void PositionSet::insert(int k)
 {
     if (k < 0 || k >= size_) return;
     std::size_t i = static_cast<std::size_t>(k);
+    if (size_ <= inPlace) {
+        small_ |= bit(i);
+        return;
+    }
     for (std::vector<std::uint64_t>& level : levels_) {
         bool wasEmpty = level[word(i)] == 0;
         level[word(i)] |= bit(i);
@@ -47,6 +53,10 @@ void PositionSet::erase(int k)
 {
     if (!contains(k)) return;
     std::size_t i = static_cast<std::size_t>(k);
+    if (size_ <= inPlace) {
+        small_ &= ~bit(i);
+        return;
+    }
     for (std::vector<std::uint64_t>& level : levels_) {
         level[word(i)] &= ~bit(i);
         if (level[word(i)] != 0) break;
@@ -58,6 +68,10 @@ int PositionSet::next(int k) const
 {
     if (k >= size_) return -1;
     std::size_t i = static_cast<std::size_t>(k < 0 ? 0 : k);
+    if (size_ <= inPlace) {
+        std::uint64_t w = small_ & (~std::uint64_t(0) << i);
+        return w == 0 ? -1 : lowest(w);
+    }
     // Up until a word holds a member at or after i, then down along the
     // lowest members.
     std::size_t level = 0;
@@ -81,6 +95,10 @@ int PositionSet::previous(int k) const
 {
     if (k <= 0 || size_ == 0) return -1;
     std::size_t i = static_cast<std::size_t>(k > size_ ? size_ : k) - 1;
+    if (size_ <= inPlace) {
+        std::uint64_t w = small_ & ((i & 63) == 63 ? ~std::uint64_t(0) : (bit(i) << 1) - 1);
+        return w == 0 ? -1 : highest(w);
+    }
     // Up until a word holds a member at or before i, then down along the
     // highest members.
     std::size_t level = 0;

@@ -24,8 +24,13 @@ public:
     int next(int k) const;
 
 private:
+    // Up to 64 loci (most families' maps) one word held in place: the walk
+    // builds several sets per member, and allocating them would cost more
+    // than using them.
+    static constexpr int inPlace = 64;
     int size_ = 0;
-    std::vector<std::vector<std::uint64_t>> levels_; // levels_[0]: one bit per locus
+    std::uint64_t small_ = 0;
+    std::vector<std::vector<std::uint64_t>> levels_; // above inPlace; levels_[0]: one bit per locus
 };
 
 } // namespace tavirlen
