@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pedigree/IdSet.h"
 #include "pedigree/Individual.h"
 #include "pedigree/MemberMap.h"
 
@@ -28,7 +29,7 @@ public:
     int founderCount = 0;
     int locusCount = 0;
     std::vector<int> processingOrder;
-    std::set<int> visitedIds;
+    IdSet visitedIds;
     std::vector<int> locusWork;
     int recombinantCount = 0;
     int missingAlleleCount = 0;
