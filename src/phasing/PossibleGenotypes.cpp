@@ -205,7 +205,11 @@ void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
     std::vector<char>& queued = space.queued;
     std::vector<std::size_t>& changed = space.changed;
     queue.assign(start.begin(), start.end());
-    queued.assign(couples.size(), 0);
+    // Every flag is cleared again when its couple leaves the queue, so the
+    // flags are all clear here: a fill narrows a few couples, and clearing
+    // a flag per couple of the family each time would make a deep pedigree
+    // quadratic.
+    if (queued.size() < couples.size()) queued.resize(couples.size(), 0);
     for (std::size_t c : start) queued[c] = 1;
     for (std::size_t head = 0; head < queue.size(); ++head) {
         std::size_t c = queue[head];
