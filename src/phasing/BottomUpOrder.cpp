@@ -39,7 +39,7 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
         for (int x : listedBy_[c]) ++childrenNotReady_[static_cast<std::size_t>(x)];
     }
     for (std::size_t m = 0; m < n; ++m)
-        if (qualifies(static_cast<int>(m))) qualified_.insert(static_cast<int>(m));
+        if (qualifies(static_cast<int>(m))) qualified_.push(static_cast<int>(m));
 }
 
 int BottomUpOrder::position(int id) const
@@ -58,12 +58,13 @@ bool BottomUpOrder::qualifies(int i) const
 
 int BottomUpOrder::next() const
 {
-    return qualified_.empty() ? 0 : ids_[static_cast<std::size_t>(*qualified_.begin())];
+    while (!qualified_.empty() && visited_[static_cast<std::size_t>(qualified_.top())]) qualified_.pop();
+    return qualified_.empty() ? 0 : ids_[static_cast<std::size_t>(qualified_.top())];
 }
 
 void BottomUpOrder::recheck(int i)
 {
-    if (qualifies(i)) qualified_.insert(i);
+    if (qualifies(i)) qualified_.push(i);
 }
 
 void BottomUpOrder::becameReady(int i)
@@ -81,7 +82,6 @@ void BottomUpOrder::visit(int id)
     if (i < 0 || visited_[static_cast<std::size_t>(i)]) return;
     const bool wasReady = ready(i);
     visited_[static_cast<std::size_t>(i)] = 1;
-    qualified_.erase(i);
     if (!wasReady) becameReady(i);
     if (!hasChildren_[static_cast<std::size_t>(i)]) return;
     for (int x : listedBy_[static_cast<std::size_t>(i)]) {

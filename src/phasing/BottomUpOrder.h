@@ -2,7 +2,8 @@
 
 #include "pedigree/Pedigree.h"
 
-#include <set>
+#include <functional>
+#include <queue>
 #include <vector>
 
 namespace tavirlen {
@@ -46,7 +47,10 @@ private:
     std::vector<int> childrenNotReady_;     // children (each childIds entry) not ready
     std::vector<std::vector<int>> listedBy_; // members whose childIds name this one
     std::vector<std::vector<int>> fathered_; // members whose father this one is
-    std::set<int> qualified_;               // positions
+    // Positions that qualified, smallest on top. A member that qualifies
+    // keeps qualifying until it is visited, so visited ones are dropped
+    // only when they come to the top.
+    mutable std::priority_queue<int, std::vector<int>, std::greater<int>> qualified_;
 };
 
 } // namespace tavirlen
