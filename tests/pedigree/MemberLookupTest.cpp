@@ -1,0 +1,75 @@
+// The id index beside the members and the visited-id set, against the
+// standard containers they stand in for, through random changes.
+#include "pedigree/IdSet.h"
+#include "pedigree/MemberMap.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+namespace tavirlen {
+namespace {
+
+TEST(MemberLookup, IndexFollowsEveryChangeOfTheMembers)
+{
+    std::mt19937 engine(5);
+    std::uniform_int_distribution<int> id(-50, 400);
+    MemberMap members;
+    std::map<int, int> model; // id -> sex, as a mark of which record is found
+    for (int step = 0; step < 3000; ++step) {
+        const int k = id(engine);
+        switch (engine() % 5) {
+        case 0: members.erase(k); model.erase(k); break;
+        case 1: members[k].sex = step; model[k] = step; break;
+        case 2: {
+            Individual m;
+            m.sex = step;
+            members.insert_or_assign(k, m);
+            model[k] = step;
+            break;
+        }
+        case 3: {
+            // Copies and assignments keep their own index.
+            MemberMap copy(members);
+            members = MemberMap();
+            members = copy;
+            break;
+        }
+        default: {
+            Individual m;
+            m.sex = step;
+            if (members.emplace(k, m).second) model[k] = step;
+        }
+        }
+        ASSERT_EQ(members.size(), model.size());
+        const int q = id(engine);
+        const Individual* found = members.lookup(q);
+        ASSERT_EQ(found != nullptr, model.count(q) == 1) << q;
+        if (found) ASSERT_EQ(found->sex, model[q]);
+    }
+    for (const auto& [k, m] : members) EXPECT_EQ(members.lookup(k), &m);
+}
+
+TEST(MemberLookup, IdSetMatchesAnOrderedSetAcrossClears)
+{
+    std::mt19937 engine(9);
+    IdSet set;
+    std::set<int> model;
+    for (int step = 0; step < 20000; ++step) {
+        if (step % 3000 == 2999) {
+            set.clear();
+            model.clear();
+        }
+        const int k = static_cast<int>(engine() % 5000) - 2500;
+        ASSERT_EQ(set.insert(k), model.insert(k).second);
+        const int q = static_cast<int>(engine() % 5000) - 2500;
+        ASSERT_EQ(set.count(q), model.count(q));
+        ASSERT_EQ(set.size(), model.size());
+    }
+    EXPECT_EQ(set, model);
+}
+
+} // namespace
+} // namespace tavirlen
