@@ -101,6 +101,7 @@ public:
             }
         }
         changed_.assign(lackingLoci.size(), 0);
+        seen_ = columns_;
         loci_.reserve(lackingLoci.size());
         for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
             const std::size_t k = lackingLoci[i];
@@ -127,15 +128,21 @@ public:
         return k >= position_.size() || position_[k] == none || loci_[position_[k]].allows(id, a, b);
     }
 
+    // The sets are narrowed to the end after every update, so an update
+    // that meets the genotype the sets already hold changes nothing and is
+    // passed over.
     void update(const Pedigree&, std::size_t k, int id)
     {
         if (k >= position_.size() || position_[k] == none) return;
         const std::size_t i = position_[k];
         const std::size_t slot = layout_->slotOf(id);
-        if (slot != CoupleLayout::npos) {
-            const GenotypeRecord& g = layout_->members[slot]->genotypes[k];
-            if (!sameGenotype(g.allele1, g.allele2, columns_[i][2 * slot], columns_[i][2 * slot + 1])) changed_[i] = 1;
-        }
+        if (slot == CoupleLayout::npos) return;
+        const GenotypeRecord& g = layout_->members[slot]->genotypes[k];
+        int* held = &seen_[i][2 * slot];
+        if (sameGenotype(g.allele1, g.allele2, held[0], held[1])) return;
+        held[0] = g.allele1;
+        held[1] = g.allele2;
+        if (!sameGenotype(g.allele1, g.allele2, columns_[i][2 * slot], columns_[i][2 * slot + 1])) changed_[i] = 1;
         loci_[i].update(id);
     }
 
@@ -160,6 +167,7 @@ private:
     const CoupleLayout* layout_;
     std::vector<std::vector<int>> columns_; // per lacking locus, the alleles its sets were built from
     std::vector<char> changed_;             // per lacking locus, an update met a changed genotype
+    std::vector<std::vector<int>> seen_;    // per lacking locus, the alleles its sets hold now
 private:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
     std::vector<std::size_t> position_; // per locus, its sets in loci_ or none
