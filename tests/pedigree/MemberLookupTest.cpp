@@ -1,10 +1,12 @@
-// The id index beside the members and the visited-id set, against the
-// standard containers they stand in for, through random changes.
+// The id index and the ordered walk beside the members, and the visited-id
+// set, against the standard containers they stand in for, through random
+// changes.
 #include "pedigree/IdSet.h"
 #include "pedigree/MemberMap.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -47,9 +49,21 @@ TEST(MemberLookup, IndexFollowsEveryChangeOfTheMembers)
         const int q = id(engine);
         const Individual* found = members.lookup(q);
         ASSERT_EQ(found != nullptr, model.count(q) == 1) << q;
-        if (found) ASSERT_EQ(found->sex, model[q]);
+        if (found) {
+            ASSERT_EQ(found->sex, model[q]);
+        }
+        if (step % 100 == 0) {
+            // Walks in ascending id, both ways, over the records the index finds.
+            auto expected = model.begin();
+            for (const auto& [k, m] : members) {
+                ASSERT_EQ(k, expected->first);
+                ASSERT_EQ(&m, members.lookup(k));
+                ++expected;
+            }
+            ASSERT_TRUE(std::equal(members.rbegin(), members.rend(), model.rbegin(),
+                                   [](const auto& a, const auto& b) { return a.first == b.first; }));
+        }
     }
-    for (const auto& [k, m] : members) EXPECT_EQ(members.lookup(k), &m);
 }
 
 TEST(MemberLookup, IdSetMatchesAnOrderedSetAcrossClears)
