@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <map>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -102,14 +102,9 @@ public:
     // The member with this id, or nullptr.
     Individual* lookup(int id)
     {
-        auto found = index_.find(id);
-        return found == index_.end() ? nullptr : found->second;
+        return index_.find(id);
     }
-    const Individual* lookup(int id) const
-    {
-        auto found = index_.find(id);
-        return found == index_.end() ? nullptr : found->second;
-    }
+    const Individual* lookup(int id) const { return index_.find(id); }
 
     iterator begin() { return iterator(order_.cbegin()); }
     iterator end() { return iterator(order_.cend()); }
@@ -121,9 +116,9 @@ public:
     const_reverse_iterator rend() const { return const_reverse_iterator(begin()); }
     std::size_t size() const { return map_.size(); }
     bool empty() const { return map_.empty(); }
-    std::size_t count(int id) const { return index_.count(id); }
-    iterator find(int id) { return index_.count(id) ? iterator(orderPosition(id)) : end(); }
-    const_iterator find(int id) const { return index_.count(id) ? const_iterator(orderPosition(id)) : end(); }
+    std::size_t count(int id) const { return index_.find(id) ? 1 : 0; }
+    iterator find(int id) { return count(id) ? iterator(orderPosition(id)) : end(); }
+    const_iterator find(int id) const { return count(id) ? const_iterator(orderPosition(id)) : end(); }
     Individual& at(int id) { return map_.at(id); }
     const Individual& at(int id) const { return map_.at(id); }
 
@@ -149,10 +144,11 @@ public:
     }
     std::size_t erase(int id)
     {
-        if (!index_.count(id)) return 0;
+        if (!count(id)) return 0;
         order_.erase(orderPosition(id));
-        index_.erase(id);
-        return map_.erase(id);
+        map_.erase(id);
+        reindex();
+        return 1;
     }
     void clear()
     {
@@ -170,11 +166,10 @@ private:
     void reindex()
     {
         index_.clear();
-        index_.reserve(map_.size());
         order_.clear();
         order_.reserve(map_.size());
         for (auto& entry : map_) {
-            index_.emplace(entry.first, &entry.second);
+            index_.insert(entry.first, &entry.second);
             order_.push_back(&entry);
         }
     }
@@ -182,7 +177,7 @@ private:
     // A new member: files are mostly in ascending id, so it usually goes last.
     void addToIndex(value_type& entry)
     {
-        index_.emplace(entry.first, &entry.second);
+        index_.insert(entry.first, &entry.second);
         if (order_.empty() || order_.back()->first < entry.first)
             order_.push_back(&entry);
         else
@@ -195,8 +190,57 @@ private:
                                 [](const value_type* entry, int key) { return entry->first < key; });
     }
 
+    // Ids to records, open addressing in one block: a lookup reads one slot
+    // or a few neighbours, where a node-based table reads a bucket and a node.
+    class Index {
+    public:
+        Individual* find(int id) const
+        {
+            if (size_ == 0) return nullptr;
+            for (std::size_t at = home(id); slots_[at].second; at = (at + 1) & (slots_.size() - 1))
+                if (slots_[at].first == id) return slots_[at].second;
+            return nullptr;
+        }
+        // The id must not be in the index yet.
+        void insert(int id, Individual* record)
+        {
+            if (2 * (size_ + 1) > slots_.size()) grow();
+            std::size_t at = home(id);
+            while (slots_[at].second) at = (at + 1) & (slots_.size() - 1);
+            slots_[at] = {id, record};
+            ++size_;
+        }
+        void clear()
+        {
+            slots_.clear();
+            size_ = 0;
+            bits_ = 0;
+        }
+
+    private:
+        std::size_t home(int id) const
+        {
+            return static_cast<std::size_t>(
+                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(id)) * 0x9E3779B97F4A7C15ULL) >> (64 - bits_));
+        }
+        void grow()
+        {
+            std::vector<std::pair<int, Individual*>> old;
+            old.swap(slots_);
+            bits_ = bits_ == 0 ? 4 : bits_ + 1;
+            slots_.assign(std::size_t{1} << bits_, {0, nullptr});
+            size_ = 0;
+            for (const auto& [id, record] : old)
+                if (record) insert(id, record);
+        }
+
+        std::vector<std::pair<int, Individual*>> slots_; // empty where the record is null
+        std::size_t size_ = 0;
+        int bits_ = 0;
+    };
+
     Map map_;
-    std::unordered_map<int, Individual*> index_;
+    Index index_;
     std::vector<value_type*> order_; // the map's entries in ascending id
 };
 
