@@ -307,8 +307,10 @@ public:
     FamilyQueue(BatchRun& run, const BatchMode& mode, RunFeedback& feedback)
         : run_(run), mode_(mode), feedback_(feedback)
     {
-        // With one thread the families are worked on where they are read.
-        const int workers = run.threads > 1 ? run.threads : 0;
+        // With one thread the families are worked on where they are read;
+        // with more, the reading thread is one of them: it works on a waiting
+        // family whenever it would otherwise wait for the next to write.
+        const int workers = run.threads > 1 ? run.threads - 1 : 0;
         for (int t = 0; t < workers; ++t) workers_.emplace_back([this] { serve(); });
     }
 
@@ -354,15 +356,27 @@ public:
         const std::size_t limit = 4 * static_cast<std::size_t>(run_.threads) + 4;
         for (;;) {
             std::unique_ptr<FamilyRun> front;
+            std::pair<FamilyRun*, Work> waiting;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 if (inFlight_.empty()) return true;
                 if (!inFlight_.front()->done) {
                     if (!all && inFlight_.size() < limit) return true;
-                    finished_.wait(lock, [this] { return inFlight_.front()->done.load(); });
+                    if (!waiting_.empty()) {
+                        waiting = std::move(waiting_.front());
+                        waiting_.pop_front();
+                    } else {
+                        finished_.wait(lock, [this] { return inFlight_.front()->done.load(); });
+                    }
                 }
-                front = std::move(inFlight_.front());
-                inFlight_.pop_front();
+                if (!waiting.first) {
+                    front = std::move(inFlight_.front());
+                    inFlight_.pop_front();
+                }
+            }
+            if (waiting.first) {
+                finish(waiting);
+                continue;
             }
             if (!write(*front)) return false;
         }
@@ -383,13 +397,18 @@ private:
                 next = std::move(waiting_.front());
                 waiting_.pop_front();
             }
-            next.second(*next.first);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                next.first->done = true;
-            }
-            finished_.notify_all();
+            finish(next);
         }
+    }
+
+    void finish(std::pair<FamilyRun*, Work>& next)
+    {
+        next.second(*next.first);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            next.first->done = true;
+        }
+        finished_.notify_all();
     }
 
     // One family's results, in its turn.
@@ -508,13 +527,23 @@ bool countBeforeRange(BatchRun& run, const BatchMode& mode, std::unique_ptr<Pedi
 }
 
 // A step on another thread reads the founder allele counts as they were
-// when this family was counted, not as later families change them.
+// when this family was counted, not as later families change them. The
+// counts are read only to draw a founder's missing alleles, so only the loci
+// where a founder lacks one are copied (the copy is made on the reading
+// thread, which every family passes through).
 void snapshotCounts(const BatchRun& run, FamilyRun& family)
 {
     if (run.threads < 2 || !family.pedigree || !run.summary) return;
     if (family.pedigree->datasetSummary != run.summary.get()) return;
     family.snapshot = std::make_unique<DatasetSummary>();
-    family.snapshot->alleleCounts = run.summary->alleleCounts;
+    const auto& counts = run.summary->alleleCounts;
+    auto& copied = family.snapshot->alleleCounts;
+    copied.resize(counts.size());
+    for (const auto& [id, m] : family.pedigree->members) {
+        if (!m.isFounder()) continue;
+        for (std::size_t k = 0; k < m.genotypes.size() && k < counts.size(); ++k)
+            if ((m.genotypes[k].allele1 < 1 || m.genotypes[k].allele2 < 1) && copied[k].empty()) copied[k] = counts[k];
+    }
     family.snapshot->founderCount = run.summary->founderCount;
     family.pedigree->datasetSummary = family.snapshot.get();
 }
