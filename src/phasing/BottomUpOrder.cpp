@@ -14,8 +14,8 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     father_.assign(n, -1);
     pending_.assign(n, 0);
     childrenNotReady_.assign(n, 0);
-    listedBy_.assign(n, {});
-    fathered_.assign(n, {});
+    std::vector<std::pair<int, int>> listed;
+    std::vector<std::pair<int, int>> fathered;
 
     std::size_t i = 0;
     for (const auto& [id, m] : pedigree.members) {
@@ -23,23 +23,37 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
         founder_[i] = m.isFounder() ? 1 : 0;
         hasChildren_[i] = m.childIds.empty() ? 0 : 1;
         father_[i] = position(m.fatherId);
-        if (!founder_[i] && father_[i] >= 0) fathered_[static_cast<std::size_t>(father_[i])].push_back(static_cast<int>(i));
+        if (!founder_[i] && father_[i] >= 0) fathered.emplace_back(father_[i], static_cast<int>(i));
         for (int childId : m.childIds) {
             int c = position(childId);
-            if (c >= 0) listedBy_[static_cast<std::size_t>(c)].push_back(static_cast<int>(i));
+            if (c >= 0) listed.emplace_back(c, static_cast<int>(i));
         }
         ++i;
     }
+    listedBy_.build(n, listed);
+    fathered_.build(n, fathered);
     for (std::size_t c = 0; c < n; ++c) {
         if (visited_[c] || !hasChildren_[c]) continue;
-        for (int x : listedBy_[c]) ++pending_[static_cast<std::size_t>(x)];
+        for (const int* x = listedBy_.begin(static_cast<int>(c)); x != listedBy_.end(static_cast<int>(c)); ++x)
+            ++pending_[static_cast<std::size_t>(*x)];
     }
     for (std::size_t c = 0; c < n; ++c) {
         if (ready(static_cast<int>(c))) continue;
-        for (int x : listedBy_[c]) ++childrenNotReady_[static_cast<std::size_t>(x)];
+        for (const int* x = listedBy_.begin(static_cast<int>(c)); x != listedBy_.end(static_cast<int>(c)); ++x)
+            ++childrenNotReady_[static_cast<std::size_t>(*x)];
     }
     for (std::size_t m = 0; m < n; ++m)
         if (qualifies(static_cast<int>(m))) qualified_.push(static_cast<int>(m));
+}
+
+void BottomUpOrder::Links::build(std::size_t positions, const std::vector<std::pair<int, int>>& pairs)
+{
+    start.assign(positions + 1, 0);
+    for (const auto& [owner, linked] : pairs) ++start[static_cast<std::size_t>(owner) + 1];
+    for (std::size_t i = 0; i < positions; ++i) start[i + 1] += start[i];
+    items.assign(pairs.size(), 0);
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (const auto& [owner, linked] : pairs) items[static_cast<std::size_t>(next[static_cast<std::size_t>(owner)]++)] = linked;
 }
 
 int BottomUpOrder::position(int id) const
@@ -70,9 +84,9 @@ void BottomUpOrder::recheck(int i)
 void BottomUpOrder::becameReady(int i)
 {
     recheck(i);
-    for (int x : listedBy_[static_cast<std::size_t>(i)]) {
-        if (--childrenNotReady_[static_cast<std::size_t>(x)] != 0) continue;
-        for (int m : fathered_[static_cast<std::size_t>(x)]) recheck(m);
+    for (const int* x = listedBy_.begin(i); x != listedBy_.end(i); ++x) {
+        if (--childrenNotReady_[static_cast<std::size_t>(*x)] != 0) continue;
+        for (const int* m = fathered_.begin(*x); m != fathered_.end(*x); ++m) recheck(*m);
     }
 }
 
@@ -84,9 +98,9 @@ void BottomUpOrder::visit(int id)
     visited_[static_cast<std::size_t>(i)] = 1;
     if (!wasReady) becameReady(i);
     if (!hasChildren_[static_cast<std::size_t>(i)]) return;
-    for (int x : listedBy_[static_cast<std::size_t>(i)]) {
-        const std::size_t at = static_cast<std::size_t>(x);
-        if (--pending_[at] == 0 && !visited_[at]) becameReady(x);
+    for (const int* x = listedBy_.begin(i); x != listedBy_.end(i); ++x) {
+        const std::size_t at = static_cast<std::size_t>(*x);
+        if (--pending_[at] == 0 && !visited_[at]) becameReady(*x);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <queue>
+#include <utility>
 #include <vector>
 
 namespace tavirlen {
@@ -45,8 +46,18 @@ private:
     std::vector<int> father_;               // position, -1 when not a member
     std::vector<int> pending_;              // children not visited that have children
     std::vector<int> childrenNotReady_;     // children (each childIds entry) not ready
-    std::vector<std::vector<int>> listedBy_; // members whose childIds name this one
-    std::vector<std::vector<int>> fathered_; // members whose father this one is
+    // Positions linked to each position, all in one array: the order is
+    // built for every pass over the family.
+    struct Links {
+        std::vector<int> start; // per position, where its links begin; one more at the end
+        std::vector<int> items;
+        // From (position, linked) pairs, each position's links in the order given.
+        void build(std::size_t positions, const std::vector<std::pair<int, int>>& pairs);
+        const int* begin(int i) const { return items.data() + start[static_cast<std::size_t>(i)]; }
+        const int* end(int i) const { return items.data() + start[static_cast<std::size_t>(i) + 1]; }
+    };
+    Links listedBy_; // members whose childIds name this one
+    Links fathered_; // members whose father this one is
     // Positions that qualified, smallest on top. A member that qualifies
     // keeps qualifying until it is visited, so visited ones are dropped
     // only when they come to the top.
