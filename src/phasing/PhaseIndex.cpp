@@ -21,6 +21,10 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
     for (std::size_t k = 0; k < pedigree.locusWork.size(); ++k)
         if (pedigree.locusWork[k] == 0) uncovered_.insert(static_cast<int>(k));
     entries_.reserve(pedigree.members.size());
+    std::size_t cells = 0;
+    for (const auto& [id, m] : pedigree.members) cells += 2 * m.genotypes.size();
+    categories_.assign(cells, -1);
+    signed char* next = categories_.data();
     for (auto& [id, m] : pedigree.members) {
         ids_.push_back(id);
         entries_.emplace_back();
@@ -28,7 +32,8 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         e.member = &m;
         e.loci = static_cast<int>(m.genotypes.size());
         for (int side = 0; side < 2; ++side) {
-            e.category[side].assign(m.genotypes.size(), -1);
+            e.category[side] = next;
+            next += m.genotypes.size();
             e.determined[side] = PositionSet(e.loci);
         }
         // Everything starts unphased and undetermined; catching up reads the

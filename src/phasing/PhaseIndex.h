@@ -22,6 +22,9 @@ namespace tavirlen {
 class PhaseIndex {
 public:
     explicit PhaseIndex(Pedigree& pedigree);
+    // Entries point into blocks the index owns.
+    PhaseIndex(const PhaseIndex&) = delete;
+    PhaseIndex& operator=(const PhaseIndex&) = delete;
 
     // sourceSummary and the change-of-source test, from the counts.
     int sourceSummary(int id, int side) const;
@@ -62,7 +65,7 @@ private:
     struct Entry {
         Individual* member = nullptr;
         int loci = 0;
-        std::vector<signed char> category[2]; // per locus: -1 undetermined, 0, 1, 2 another value
+        signed char* category[2] = {nullptr, nullptr}; // per locus, in categories_: -1 undetermined, 0, 1, 2 another value
         int counts[2][2] = {{0, 0}, {0, 0}};  // [side][source 0 or 1]
         PositionSet determined[2];
         PositionSet unphased;
@@ -84,6 +87,7 @@ private:
     std::vector<int> ids_; // ascending, as entries_
     std::vector<Entry> entries_;
     PositionSet uncovered_;
+    std::vector<signed char> categories_; // every entry's categories, in one block sized once
     bool refreshed_ = false;
 };
 
