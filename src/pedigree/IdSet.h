@@ -1,11 +1,20 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <set>
 #include <vector>
 
 namespace tavirlen {
+
+// The home slot of an id in an open-addressed table of 2^bits slots.
+// Fibonacci hashing: the top bits of the product spread any run of ids.
+inline std::size_t idHomeSlot(int id, int bits)
+{
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(id)) * 0x9E3779B97F4A7C15ULL)
+                                    >> (64 - bits));
+}
 
 // A set of member ids for the walks over a family, which mark every member
 // and clear the marks again several times per family: open addressing in
@@ -66,12 +75,7 @@ public:
     }
 
 private:
-    std::size_t home(int id) const
-    {
-        // Fibonacci hashing: the top bits of the product spread any run of ids.
-        return static_cast<std::size_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(id)) * 0x9E3779B97F4A7C15ULL)
-                                        >> (64 - bits_));
-    }
+    std::size_t home(int id) const { return idHomeSlot(id, bits_); }
 
     void grow()
     {

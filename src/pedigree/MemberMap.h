@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pedigree/IdSet.h"
 #include "pedigree/Individual.h"
 
 #include <algorithm>
@@ -218,11 +219,7 @@ private:
         }
 
     private:
-        std::size_t home(int id) const
-        {
-            return static_cast<std::size_t>(
-                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(id)) * 0x9E3779B97F4A7C15ULL) >> (64 - bits_));
-        }
+        std::size_t home(int id) const { return idHomeSlot(id, bits_); }
         void grow()
         {
             std::vector<std::pair<int, Individual*>> old;
