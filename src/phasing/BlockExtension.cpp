@@ -164,14 +164,13 @@ private:
         return true;
     }
 
+    static constexpr std::size_t none = static_cast<std::size_t>(-1);
     const CoupleLayout* layout_;
+    std::vector<std::size_t> position_;     // per locus, its sets in loci_ or none
+    std::vector<PossibleGenotypes> loci_;   // per lacking locus
     std::vector<std::vector<int>> columns_; // per lacking locus, the alleles its sets were built from
     std::vector<char> changed_;             // per lacking locus, an update met a changed genotype
     std::vector<std::vector<int>> seen_;    // per lacking locus, the alleles its sets hold now
-private:
-    static constexpr std::size_t none = static_cast<std::size_t>(-1);
-    std::vector<std::size_t> position_; // per locus, its sets in loci_ or none
-    std::vector<PossibleGenotypes> loci_;
 };
 
 // A parent's missing alleles from its children: a child's allele that the
