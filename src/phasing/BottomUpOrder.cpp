@@ -6,8 +6,12 @@ namespace tavirlen {
 
 BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
 {
-    for (const auto& [id, m] : pedigree.members) ids_.push_back(id);
+    std::vector<int> ids;
+    ids.reserve(pedigree.members.size());
+    for (const auto& [id, m] : pedigree.members) ids.push_back(id);
+    ids_ = IdPositions(std::move(ids));
     const std::size_t n = ids_.size();
+    qualified_ = Positions(n);
     visited_.assign(n, 0);
     founder_.assign(n, 0);
     hasChildren_.assign(n, 0);
@@ -43,7 +47,46 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
             ++childrenNotReady_[static_cast<std::size_t>(*x)];
     }
     for (std::size_t m = 0; m < n; ++m)
-        if (qualifies(static_cast<int>(m))) qualified_.push(static_cast<int>(m));
+        if (qualifies(static_cast<int>(m))) qualified_.add(m);
+}
+
+BottomUpOrder::Positions::Positions(std::size_t count)
+{
+    std::size_t bits = std::max<std::size_t>(count, 1);
+    do {
+        levels_.emplace_back((bits + 63) / 64, 0);
+        bits = levels_.back().size();
+    } while (bits > 1);
+}
+
+void BottomUpOrder::Positions::add(std::size_t i)
+{
+    for (auto& level : levels_) {
+        std::uint64_t& word = level[i / 64];
+        const bool wasEmpty = word == 0;
+        word |= std::uint64_t{1} << (i % 64);
+        if (!wasEmpty) return;
+        i /= 64;
+    }
+}
+
+void BottomUpOrder::Positions::remove(std::size_t i)
+{
+    for (auto& level : levels_) {
+        std::uint64_t& word = level[i / 64];
+        word &= ~(std::uint64_t{1} << (i % 64));
+        if (word != 0) return;
+        i /= 64;
+    }
+}
+
+int BottomUpOrder::Positions::smallest() const
+{
+    if (levels_.back()[0] == 0) return -1;
+    std::size_t i = 0;
+    for (auto level = levels_.rbegin(); level != levels_.rend(); ++level)
+        i = i * 64 + static_cast<std::size_t>(__builtin_ctzll((*level)[i]));
+    return static_cast<int>(i);
 }
 
 void BottomUpOrder::Links::build(std::size_t positions, const std::vector<std::pair<int, int>>& pairs)
@@ -56,12 +99,6 @@ void BottomUpOrder::Links::build(std::size_t positions, const std::vector<std::p
     for (const auto& [owner, linked] : pairs) items[static_cast<std::size_t>(next[static_cast<std::size_t>(owner)]++)] = linked;
 }
 
-int BottomUpOrder::position(int id) const
-{
-    auto at = std::lower_bound(ids_.begin(), ids_.end(), id);
-    return at == ids_.end() || *at != id ? -1 : static_cast<int>(at - ids_.begin());
-}
-
 bool BottomUpOrder::qualifies(int i) const
 {
     const std::size_t at = static_cast<std::size_t>(i);
@@ -72,13 +109,13 @@ bool BottomUpOrder::qualifies(int i) const
 
 int BottomUpOrder::next() const
 {
-    while (!qualified_.empty() && visited_[static_cast<std::size_t>(qualified_.top())]) qualified_.pop();
-    return qualified_.empty() ? 0 : ids_[static_cast<std::size_t>(qualified_.top())];
+    const int i = qualified_.smallest();
+    return i < 0 ? 0 : ids_.id(static_cast<std::size_t>(i));
 }
 
 void BottomUpOrder::recheck(int i)
 {
-    if (qualifies(i)) qualified_.push(i);
+    if (qualifies(i)) qualified_.add(static_cast<std::size_t>(i));
 }
 
 void BottomUpOrder::becameReady(int i)
@@ -96,6 +133,7 @@ void BottomUpOrder::visit(int id)
     if (i < 0 || visited_[static_cast<std::size_t>(i)]) return;
     const bool wasReady = ready(i);
     visited_[static_cast<std::size_t>(i)] = 1;
+    qualified_.remove(static_cast<std::size_t>(i));
     if (!wasReady) becameReady(i);
     if (!hasChildren_[static_cast<std::size_t>(i)]) return;
     for (const int* x = listedBy_.begin(i); x != listedBy_.end(i); ++x) {

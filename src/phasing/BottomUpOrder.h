@@ -1,9 +1,9 @@
 #pragma once
 
 #include "pedigree/Pedigree.h"
+#include "phasing/IdPositions.h"
 
-#include <functional>
-#include <queue>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -33,13 +33,13 @@ public:
     void catchUp(const Pedigree& pedigree, int id);
 
 private:
-    int position(int id) const;
+    int position(int id) const { return ids_.position(id); }
     bool ready(int i) const { return visited_[i] || pending_[i] == 0; }
     bool qualifies(int i) const;
     void becameReady(int i);
     void recheck(int i);
 
-    std::vector<int> ids_;                  // ascending
+    IdPositions ids_;
     std::vector<char> visited_;
     std::vector<char> founder_;
     std::vector<char> hasChildren_;
@@ -58,10 +58,22 @@ private:
     };
     Links listedBy_; // members whose childIds name this one
     Links fathered_; // members whose father this one is
-    // Positions that qualified, smallest on top. A member that qualifies
-    // keeps qualifying until it is visited, so visited ones are dropped
-    // only when they come to the top.
-    mutable std::priority_queue<int, std::vector<int>, std::greater<int>> qualified_;
+    // Positions that qualify and are not visited yet (a member that
+    // qualifies keeps qualifying until it is visited). A bit per position
+    // and a bit per word above it, level on level: adding, removing and
+    // finding the smallest cost the same in a family of any size.
+    class Positions {
+    public:
+        explicit Positions(std::size_t count);
+        void add(std::size_t i);
+        void remove(std::size_t i);
+        // The smallest position held, or -1.
+        int smallest() const;
+
+    private:
+        std::vector<std::vector<std::uint64_t>> levels_; // levels_[0] a bit per position; the last one word
+    };
+    Positions qualified_{0};
 };
 
 } // namespace tavirlen

@@ -22,11 +22,16 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         if (pedigree.locusWork[k] == 0) uncovered_.insert(static_cast<int>(k));
     entries_.reserve(pedigree.members.size());
     std::size_t cells = 0;
-    for (const auto& [id, m] : pedigree.members) cells += 2 * m.genotypes.size();
+    std::vector<int> ids;
+    ids.reserve(pedigree.members.size());
+    for (const auto& [id, m] : pedigree.members) {
+        cells += 2 * m.genotypes.size();
+        ids.push_back(id);
+    }
+    ids_ = IdPositions(std::move(ids));
     categories_.assign(cells, -1);
     signed char* next = categories_.data();
     for (auto& [id, m] : pedigree.members) {
-        ids_.push_back(id);
         entries_.emplace_back();
         Entry& e = entries_.back();
         e.member = &m;
@@ -49,8 +54,8 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
 
 PhaseIndex::Entry* PhaseIndex::entry(int id)
 {
-    auto at = std::lower_bound(ids_.begin(), ids_.end(), id);
-    return at == ids_.end() || *at != id ? nullptr : &entries_[static_cast<std::size_t>(at - ids_.begin())];
+    const int at = ids_.position(id);
+    return at < 0 ? nullptr : &entries_[static_cast<std::size_t>(at)];
 }
 
 const PhaseIndex::Entry* PhaseIndex::entry(int id) const

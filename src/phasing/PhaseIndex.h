@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pedigree/Pedigree.h"
+#include "phasing/IdPositions.h"
 #include "phasing/PhasingHelpers.h"
 #include "phasing/PositionSet.h"
 
@@ -84,7 +85,7 @@ private:
     void fillSource(Entry& child, int locus, int side, const Entry& parent);
 
     Pedigree& pedigree_;
-    std::vector<int> ids_; // ascending, as entries_
+    IdPositions ids_; // as entries_
     std::vector<Entry> entries_;
     PositionSet uncovered_;
     std::vector<signed char> categories_; // every entry's categories, in one block sized once

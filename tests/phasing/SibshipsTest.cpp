@@ -1,12 +1,15 @@
 // Sibship inference and the first seed block.
 #include "PhasingTestSupport.h"
+#include "RandomFamilies.h"
 
+#include "phasing/BottomUpOrder.h"
 #include "phasing/Sibships.h"
 #include "phasing/Sources.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace tavirlen {
@@ -41,6 +44,31 @@ TEST(NextBottomUp, MembersWithFamiliesComeBeforeTheirParents)
         p->visitedIds.insert(id);
     }
     EXPECT_EQ(order, (std::vector<int>{3, 1, 2, 4, 5, 6, 7}));
+}
+
+// The order kept up to date between visits gives what the plain scan would,
+// with ids numbered in order or drawn at random (a table by id, or bisection)
+// and members visited out of turn now and then, as a sibship pass does.
+TEST(NextBottomUp, KeptOrderMatchesThePlainScanOnRandomFamilies)
+{
+    std::mt19937 engine(21);
+    for (int family = 0; family < 60; ++family) {
+        test::RandomFamilyOptions options;
+        options.generations = 2 + family % 4;
+        options.shuffleIds = family % 2 == 1;
+        options.halfSiblings = 0.3;
+        auto p = readFamily(test::randomFamilyText(engine, 1, options).c_str());
+        BottomUpOrder order(*p);
+        std::vector<int> ids;
+        for (const auto& [id, m] : p->members) ids.push_back(id);
+        for (int id; (id = nextBottomUp(*p)) != 0;) {
+            ASSERT_EQ(order.next(), id) << "family " << family;
+            int visited = engine() % 4 == 0 ? ids[engine() % ids.size()] : id;
+            p->visitedIds.insert(visited);
+            order.visit(visited);
+        }
+        EXPECT_EQ(order.next(), 0);
+    }
 }
 
 TEST(ExtendSibshipBlocks, SiblingsVoteOnTheParentsPhaseAndTiesLeaveItOpen)
