@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 namespace tavirlen {
@@ -31,13 +32,14 @@ NarrowingSpace& narrowingSpace()
 
 CoupleLayout::CoupleLayout(const Pedigree& pedigree)
 {
-    slot_.reserve(pedigree.members.size());
+    std::vector<int> ids;
+    ids.reserve(pedigree.members.size());
     members.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members) {
-        slot_.emplace(id, members.size());
+        ids.push_back(id);
         members.push_back(&m);
     }
-    couplesOf.assign(members.size(), {});
+    slot_ = IdPositions(std::move(ids));
     std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
     for (std::size_t slot = 0; slot < members.size(); ++slot) {
         const Individual& m = *members[slot];
@@ -48,26 +50,33 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
         if (added) couples.push_back({slotOf(m.fatherId), slotOf(m.motherId), {}});
         couples[at->second].children.push_back(slot);
     }
-    for (std::size_t c = 0; c < couples.size(); ++c) {
-        couplesOf[couples[c].father].push_back(c);
-        if (couples[c].mother != couples[c].father) couplesOf[couples[c].mother].push_back(c);
-        for (std::size_t child : couples[c].children) couplesOf[child].push_back(c);
-    }
-}
-
-std::size_t CoupleLayout::slotOf(int id) const
-{
-    auto found = slot_.find(id);
-    return found == slot_.end() ? npos : found->second;
+    // Each member's couples in the order of the couples, as father or mother
+    // first and then as child within each couple.
+    couplesStart_.assign(members.size() + 1, 0);
+    auto eachLink = [&](auto&& link) {
+        for (std::size_t c = 0; c < couples.size(); ++c) {
+            link(couples[c].father, c);
+            if (couples[c].mother != couples[c].father) link(couples[c].mother, c);
+            for (std::size_t child : couples[c].children) link(child, c);
+        }
+    };
+    eachLink([&](std::size_t slot, std::size_t) { ++couplesStart_[slot + 1]; });
+    for (std::size_t s = 0; s < members.size(); ++s) couplesStart_[s + 1] += couplesStart_[s];
+    couplesOf_.resize(couplesStart_.back());
+    std::vector<std::size_t> next(couplesStart_.begin(), couplesStart_.end() - 1);
+    eachLink([&](std::size_t slot, std::size_t c) { couplesOf_[next[slot]++] = c; });
 }
 
 PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t locus, const std::vector<int>& alleles)
     : layout_(&layout), locus_(locus)
 {
-    for (int allele : alleles)
-        if (!missingAllele(allele)) values_.push_back(allele);
-    std::sort(values_.begin(), values_.end());
-    values_.erase(std::unique(values_.begin(), values_.end()), values_.end());
+    // A locus has few distinct alleles and a family many genotypes: each
+    // allele is looked up among those seen, not all of them sorted.
+    for (int allele : alleles) {
+        if (missingAllele(allele) || (!values_.empty() && allele == values_.back())) continue;
+        auto at = std::lower_bound(values_.begin(), values_.end(), allele);
+        if (at == values_.end() || *at != allele) values_.insert(at, allele);
+    }
     const std::size_t classes = values_.size() + 1;
     size_ = classes * classes;
     const std::size_t count = layout.members.size();
@@ -82,7 +91,7 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
     }
     std::vector<std::size_t> all(layout.couples.size());
     for (std::size_t c = 0; c < all.size(); ++c) all[c] = c;
-    narrow(all);
+    narrow(all.data(), all.data() + all.size());
     for (std::size_t k = 0; k < count; ++k)
         if (noneLeft(k)) consistent_ = false;
 }
@@ -197,20 +206,20 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
 // none changes ends at the same sets. A couple is narrowed again only when
 // one of its members has lost a genotype: a deep pedigree costs time in
 // proportion to its couples, not to their square.
-void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
+void PossibleGenotypes::narrow(const std::size_t* first, const std::size_t* last)
 {
     const std::vector<Couple>& couples = layout_->couples;
     NarrowingSpace& space = narrowingSpace();
     std::vector<std::size_t>& queue = space.queue;
     std::vector<char>& queued = space.queued;
     std::vector<std::size_t>& changed = space.changed;
-    queue.assign(start.begin(), start.end());
+    queue.assign(first, last);
     // Every flag is cleared again when its couple leaves the queue, so the
     // flags are all clear here: a fill narrows a few couples, and clearing
     // a flag per couple of the family each time would make a deep pedigree
     // quadratic.
     if (queued.size() < couples.size()) queued.resize(couples.size(), 0);
-    for (std::size_t c : start) queued[c] = 1;
+    for (const std::size_t* c = first; c != last; ++c) queued[*c] = 1;
     for (std::size_t head = 0; head < queue.size(); ++head) {
         std::size_t c = queue[head];
         queued[c] = 0;
@@ -218,7 +227,8 @@ void PossibleGenotypes::narrow(const std::vector<std::size_t>& start)
         if (!narrowCouple(couples[c], changed)) continue;
         for (std::size_t member : changed) {
             if (noneLeft(member)) consistent_ = false;
-            for (std::size_t other : layout_->couplesOf[member]) {
+            for (const std::size_t* at = layout_->couplesOfBegin(member); at != layout_->couplesOfEnd(member); ++at) {
+                const std::size_t other = *at;
                 if (queued[other]) continue;
                 queued[other] = 1;
                 queue.push_back(other);
@@ -254,7 +264,7 @@ void PossibleGenotypes::update(int id)
     if (locus_ < member.genotypes.size())
         restrictToAlleles(member.genotypes[locus_].allele1, member.genotypes[locus_].allele2, slot);
     if (noneLeft(slot)) consistent_ = false;
-    narrow(layout_->couplesOf[slot]);
+    narrow(layout_->couplesOfBegin(slot), layout_->couplesOfEnd(slot));
 }
 
 } // namespace tavirlen

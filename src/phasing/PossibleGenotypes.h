@@ -1,9 +1,9 @@
 #pragma once
 
 #include "pedigree/Pedigree.h"
+#include "phasing/IdPositions.h"
 
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,14 +23,25 @@ public:
 
     // The member's slot, or npos when it is not in the family.
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
-    std::size_t slotOf(int id) const;
+    std::size_t slotOf(int id) const
+    {
+        const int at = slot_.position(id);
+        return at < 0 ? npos : static_cast<std::size_t>(at);
+    }
 
-    std::vector<const Individual*> members;            // by slot
+    // The couples the member in `slot` belongs to, as father, mother or child.
+    const std::size_t* couplesOfBegin(std::size_t slot) const { return couplesOf_.data() + couplesStart_[slot]; }
+    const std::size_t* couplesOfEnd(std::size_t slot) const { return couplesOf_.data() + couplesStart_[slot + 1]; }
+
+    std::vector<const Individual*> members; // by slot
     std::vector<Couple> couples;
-    std::vector<std::vector<std::size_t>> couplesOf;   // per slot, the couples the member belongs to
 
 private:
-    std::unordered_map<int, std::size_t> slot_;
+    IdPositions slot_; // slots are the members' positions in ascending id
+    // Every member's couples in one array (a deep pedigree has a member per
+    // couple or so): those of slot s from couplesStart_[s] to couplesStart_[s + 1].
+    std::vector<std::size_t> couplesStart_;
+    std::vector<std::size_t> couplesOf_;
 };
 
 // The unordered genotypes each member can still have at one locus, so that
@@ -79,7 +90,7 @@ private:
     bool narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers);
     // Narrows the given couples and, in turn, every couple of a member that
     // lost a genotype, until nothing changes.
-    void narrow(const std::vector<std::size_t>& couples);
+    void narrow(const std::size_t* first, const std::size_t* last);
 
     const CoupleLayout* layout_;
     std::size_t locus_;
