@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pedigree/IdSet.h"
+#include "pedigree/IdTable.h"
 #include "pedigree/Individual.h"
 
 #include <algorithm>
@@ -191,53 +191,8 @@ private:
                                 [](const value_type* entry, int key) { return entry->first < key; });
     }
 
-    // Ids to records, open addressing in one block: a lookup reads one slot
-    // or a few neighbours, where a node-based table reads a bucket and a node.
-    class Index {
-    public:
-        Individual* find(int id) const
-        {
-            if (size_ == 0) return nullptr;
-            for (std::size_t at = home(id); slots_[at].second; at = (at + 1) & (slots_.size() - 1))
-                if (slots_[at].first == id) return slots_[at].second;
-            return nullptr;
-        }
-        // The id must not be in the index yet.
-        void insert(int id, Individual* record)
-        {
-            if (2 * (size_ + 1) > slots_.size()) grow();
-            std::size_t at = home(id);
-            while (slots_[at].second) at = (at + 1) & (slots_.size() - 1);
-            slots_[at] = {id, record};
-            ++size_;
-        }
-        void clear()
-        {
-            slots_.clear();
-            size_ = 0;
-            bits_ = 0;
-        }
-
-    private:
-        std::size_t home(int id) const { return idHomeSlot(id, bits_); }
-        void grow()
-        {
-            std::vector<std::pair<int, Individual*>> old;
-            old.swap(slots_);
-            bits_ = bits_ == 0 ? 4 : bits_ + 1;
-            slots_.assign(std::size_t{1} << bits_, {0, nullptr});
-            size_ = 0;
-            for (const auto& [id, record] : old)
-                if (record) insert(id, record);
-        }
-
-        std::vector<std::pair<int, Individual*>> slots_; // empty where the record is null
-        std::size_t size_ = 0;
-        int bits_ = 0;
-    };
-
     Map map_;
-    Index index_;
+    IdTable<Individual*> index_; // id to record
     std::vector<value_type*> order_; // the map's entries in ascending id
 };
 

@@ -71,8 +71,8 @@ public:
     // it writes beside the three result files.
     std::function<void(const Pedigree&)> configurationWritten;
 
-    Individual* member(int id);
-    const Individual* member(int id) const;
+    Individual* member(int id) { return members.lookup(id); }
+    const Individual* member(int id) const { return members.lookup(id); }
 
     // Preparation (Preparation.cpp).
     void finalise();

@@ -10,79 +10,89 @@
 #include <map>
 #include <random>
 #include <set>
+#include <utility>
 
 namespace tavirlen {
 namespace {
 
 TEST(MemberLookup, IndexFollowsEveryChangeOfTheMembers)
 {
-    std::mt19937 engine(5);
-    std::uniform_int_distribution<int> id(-50, 400);
-    MemberMap members;
-    std::map<int, int> model; // id -> sex, as a mark of which record is found
-    for (int step = 0; step < 3000; ++step) {
-        const int k = id(engine);
-        switch (engine() % 5) {
-        case 0: members.erase(k); model.erase(k); break;
-        case 1: members[k].sex = step; model[k] = step; break;
-        case 2: {
-            Individual m;
-            m.sex = step;
-            members.insert_or_assign(k, m);
-            model[k] = step;
-            break;
-        }
-        case 3: {
-            // Copies and assignments keep their own index.
-            MemberMap copy(members);
-            members = MemberMap();
-            members = copy;
-            break;
-        }
-        default: {
-            Individual m;
-            m.sex = step;
-            if (members.emplace(k, m).second) model[k] = step;
-        }
-        }
-        ASSERT_EQ(members.size(), model.size());
-        const int q = id(engine);
-        const Individual* found = members.lookup(q);
-        ASSERT_EQ(found != nullptr, model.count(q) == 1) << q;
-        if (found) {
-            ASSERT_EQ(found->sex, model[q]);
-        }
-        if (step % 100 == 0) {
-            // Walks in ascending id, both ways, over the records the index finds.
-            auto expected = model.begin();
-            for (const auto& [k, m] : members) {
-                ASSERT_EQ(k, expected->first);
-                ASSERT_EQ(&m, members.lookup(k));
-                ++expected;
+    // Few ids close together stay in a table by id; many spread ones are hashed.
+    for (const auto& [low, high] : {std::pair<int, int>{1, 40}, {-50, 400}}) {
+        std::mt19937 engine(5);
+        std::uniform_int_distribution<int> id(low, high);
+        MemberMap members;
+        std::map<int, int> model; // id -> sex, as a mark of which record is found
+        for (int step = 0; step < 3000; ++step) {
+            const int k = id(engine);
+            switch (engine() % 5) {
+            case 0: members.erase(k); model.erase(k); break;
+            case 1: members[k].sex = step; model[k] = step; break;
+            case 2: {
+                Individual m;
+                m.sex = step;
+                members.insert_or_assign(k, m);
+                model[k] = step;
+                break;
             }
-            ASSERT_TRUE(std::equal(members.rbegin(), members.rend(), model.rbegin(),
-                                   [](const auto& a, const auto& b) { return a.first == b.first; }));
+            case 3: {
+                // Copies and assignments keep their own index.
+                MemberMap copy(members);
+                members = MemberMap();
+                members = copy;
+                break;
+            }
+            default: {
+                Individual m;
+                m.sex = step;
+                if (members.emplace(k, m).second) model[k] = step;
+            }
+            }
+            ASSERT_EQ(members.size(), model.size());
+            const int q = id(engine);
+            const Individual* found = members.lookup(q);
+            ASSERT_EQ(found != nullptr, model.count(q) == 1) << q;
+            if (found) {
+                ASSERT_EQ(found->sex, model[q]);
+            }
+            if (step % 100 == 0) {
+                // Walks in ascending id, both ways, over the records the index finds.
+                auto expected = model.begin();
+                for (const auto& [k, m] : members) {
+                    ASSERT_EQ(k, expected->first);
+                    ASSERT_EQ(&m, members.lookup(k));
+                    ++expected;
+                }
+                ASSERT_TRUE(std::equal(members.rbegin(), members.rend(), model.rbegin(),
+                                       [](const auto& a, const auto& b) { return a.first == b.first; }));
+            }
         }
     }
 }
 
 TEST(MemberLookup, IdSetMatchesAnOrderedSetAcrossClears)
 {
-    std::mt19937 engine(9);
-    IdSet set;
-    std::set<int> model;
-    for (int step = 0; step < 20000; ++step) {
-        if (step % 3000 == 2999) {
-            set.clear();
-            model.clear();
+    // Ids numbered densely (kept in a table by id, which widens at either
+    // end), spread out (hashed), and dense until a far id arrives half-way.
+    const int spreads[][2] = {{60, 0}, {5000, 0}, {60, 100000}};
+    for (const auto& [spread, far] : spreads) {
+        std::mt19937 engine(9);
+        IdSet set;
+        std::set<int> model;
+        for (int step = 0; step < 20000; ++step) {
+            if (step % 3000 == 2999) {
+                set.clear();
+                model.clear();
+            }
+            int k = static_cast<int>(engine() % static_cast<unsigned>(spread)) - spread / 2;
+            if (far != 0 && step == 10000) k = far;
+            ASSERT_EQ(set.insert(k), model.insert(k).second) << spread;
+            const int q = static_cast<int>(engine() % static_cast<unsigned>(spread)) - spread / 2;
+            ASSERT_EQ(set.count(q), model.count(q)) << spread;
+            ASSERT_EQ(set.size(), model.size());
         }
-        const int k = static_cast<int>(engine() % 5000) - 2500;
-        ASSERT_EQ(set.insert(k), model.insert(k).second);
-        const int q = static_cast<int>(engine() % 5000) - 2500;
-        ASSERT_EQ(set.count(q), model.count(q));
-        ASSERT_EQ(set.size(), model.size());
+        EXPECT_EQ(set, model);
     }
-    EXPECT_EQ(set, model);
 }
 
 } // namespace
