@@ -201,7 +201,7 @@ void chainFigures(bool polish)
         }
         if (first == 0) first = time;
         std::cout << "  " << std::setw(5) << generations << " generations (" << pedigree->members.size()
-                  << " members): " << std::fixed << std::setprecision(3) << time << " s"
+                  << " members): " << std::fixed << std::setprecision(4) << time << " s"
                   << " (reading and preparation " << preparation << " s), "
                   << std::setprecision(2) << (first > 0 ? time / first : 0) << " x the first; "
                   << pedigree->recombinantCount << " recombinants" << std::defaultfloat << std::endl;
