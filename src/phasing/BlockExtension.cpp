@@ -71,9 +71,10 @@ void placeTypedAllele(GenotypeRecord& g, const GenotypeRecord& father, const Gen
 // gathers the alleles of every such locus.
 //
 // Built again for every pass, they take over the sets of the `earlier`
-// constraints at each locus where no member's genotype has changed since:
-// the narrowing ends at the same sets from the same genotypes, so only the
-// loci that a pass filled are narrowed afresh.
+// constraints at each locus where these are still what a fresh build would
+// give (see currentAt): the narrowing ends at the same sets from the same
+// genotypes, so a locus is narrowed afresh only when a pass filled in an
+// allele the sets could not tell from the others.
 class FillConstraints {
 public:
     FillConstraints(const Pedigree& pedigree, const CoupleLayout& layout, FillConstraints* earlier = nullptr)
@@ -105,7 +106,7 @@ public:
         loci_.reserve(lackingLoci.size());
         for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
             const std::size_t k = lackingLoci[i];
-            if (earlier && earlier->unchangedAt(k, columns_[i]))
+            if (earlier && earlier->currentAt(k, columns_[i]))
                 loci_.push_back(std::move(earlier->loci_[earlier->position_[k]]));
             else
                 loci_.emplace_back(layout, k, columns_[i]);
@@ -152,15 +153,24 @@ private:
         return (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
     }
 
-    // Whether the sets at locus k are still those of the given alleles: no
-    // update has met a changed genotype, and none has changed unseen.
-    bool unchangedAt(std::size_t k, const std::vector<int>& column) const
+    // Whether the sets at locus k, as the updates left them, are those that
+    // building them afresh from `column` would give. Fills only add alleles
+    // and every update narrows to the end, so the sets are those of the
+    // genotypes they last met, as long as these are the column's, no update
+    // found them inconsistent, and every allele of the column has the class
+    // of its own that a fresh build would give it.
+    bool currentAt(std::size_t k, const std::vector<int>& column) const
     {
-        if (k >= position_.size() || position_[k] == none || changed_[position_[k]]) return false;
-        const std::vector<int>& built = columns_[position_[k]];
-        if (built.size() != column.size()) return false;
+        if (k >= position_.size() || position_[k] == none) return false;
+        const std::size_t i = position_[k];
+        const std::vector<int>& held = seen_[i];
+        if (held.size() != column.size()) return false;
         for (std::size_t j = 0; j + 1 < column.size(); j += 2)
-            if (!sameGenotype(built[j], built[j + 1], column[j], column[j + 1])) return false;
+            if (!sameGenotype(held[j], held[j + 1], column[j], column[j + 1])) return false;
+        if (!changed_[i]) return true; // the very alleles they were built from
+        if (!loci_[i].consistent()) return false;
+        for (int allele : column)
+            if (!missingAllele(allele) && !loci_[i].hasOwnClass(allele)) return false;
         return true;
     }
 

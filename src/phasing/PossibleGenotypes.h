@@ -3,6 +3,7 @@
 #include "pedigree/Pedigree.h"
 #include "phasing/IdPositions.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -64,6 +65,13 @@ public:
     // False when the typed alleles admit no assignment (a member has no
     // genotype left); nothing is then restricted.
     bool consistent() const { return consistent_; }
+
+    // Whether the allele has a class of its own here, rather than being one
+    // of the "other" alleles nobody in the family carried when the sets were built.
+    bool hasOwnClass(int allele) const
+    {
+        return std::binary_search(values_.begin(), values_.end(), allele);
+    }
 
     // Whether the member can have alleles a and b; a missing value (below 1)
     // stands for any allele.
