@@ -47,6 +47,17 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         e.unphased = PositionSet(e.loci);
         for (int k = 0; k < e.loci; ++k) e.unphased.insert(k);
         catchUp(e, 0, e.loci, false);
+        // Room for the runs at hand and a few more as loci get phased: the
+        // queues of a deep pedigree's members would otherwise grow one step
+        // at a time.
+        int runs = 0;
+        for (int k = 0; k < e.loci; ++k)
+            if (!e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1))) ++runs;
+        for (auto* queue : {&e.byLength, &e.byStart}) {
+            std::vector<std::pair<int, int>> room;
+            room.reserve(static_cast<std::size_t>(runs) + 4);
+            *queue = std::priority_queue<std::pair<int, int>>(std::less<std::pair<int, int>>(), std::move(room));
+        }
         for (int k = 0; k < e.loci; ++k)
             if (!e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1))) pushRun(e, k);
     }
