@@ -50,16 +50,16 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         // Room for the runs at hand and a few more as loci get phased: the
         // queues of a deep pedigree's members would otherwise grow one step
         // at a time.
+        auto startsRun = [&e](int k) { return !e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1)); };
         int runs = 0;
-        for (int k = 0; k < e.loci; ++k)
-            if (!e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1))) ++runs;
+        for (int k = 0; k < e.loci; ++k) runs += startsRun(k) ? 1 : 0;
         for (auto* queue : {&e.byLength, &e.byStart}) {
             std::vector<std::pair<int, int>> room;
             room.reserve(static_cast<std::size_t>(runs) + 4);
             *queue = std::priority_queue<std::pair<int, int>>(std::less<std::pair<int, int>>(), std::move(room));
         }
         for (int k = 0; k < e.loci; ++k)
-            if (!e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1))) pushRun(e, k);
+            if (startsRun(k)) pushRun(e, k);
     }
 }
 
