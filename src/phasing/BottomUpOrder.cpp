@@ -18,8 +18,8 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     father_.assign(n, -1);
     pending_.assign(n, 0);
     childrenNotReady_.assign(n, 0);
-    std::vector<std::pair<int, int>> listed;
-    std::vector<std::pair<int, int>> fathered;
+    std::vector<std::pair<std::size_t, int>> listed;
+    std::vector<std::pair<std::size_t, int>> fathered;
 
     std::size_t i = 0;
     for (const auto& [id, m] : pedigree.members) {
@@ -27,10 +27,10 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
         founder_[i] = m.isFounder() ? 1 : 0;
         hasChildren_[i] = m.childIds.empty() ? 0 : 1;
         father_[i] = position(m.fatherId);
-        if (!founder_[i] && father_[i] >= 0) fathered.emplace_back(father_[i], static_cast<int>(i));
+        if (!founder_[i] && father_[i] >= 0) fathered.emplace_back(static_cast<std::size_t>(father_[i]), static_cast<int>(i));
         for (int childId : m.childIds) {
             int c = position(childId);
-            if (c >= 0) listed.emplace_back(c, static_cast<int>(i));
+            if (c >= 0) listed.emplace_back(static_cast<std::size_t>(c), static_cast<int>(i));
         }
         ++i;
     }
@@ -38,12 +38,12 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     fathered_.build(n, fathered);
     for (std::size_t c = 0; c < n; ++c) {
         if (visited_[c] || !hasChildren_[c]) continue;
-        for (const int* x = listedBy_.begin(static_cast<int>(c)); x != listedBy_.end(static_cast<int>(c)); ++x)
+        for (const int* x = listedBy_.begin(c); x != listedBy_.end(c); ++x)
             ++pending_[static_cast<std::size_t>(*x)];
     }
     for (std::size_t c = 0; c < n; ++c) {
         if (ready(static_cast<int>(c))) continue;
-        for (const int* x = listedBy_.begin(static_cast<int>(c)); x != listedBy_.end(static_cast<int>(c)); ++x)
+        for (const int* x = listedBy_.begin(c); x != listedBy_.end(c); ++x)
             ++childrenNotReady_[static_cast<std::size_t>(*x)];
     }
     for (std::size_t m = 0; m < n; ++m)
@@ -89,16 +89,6 @@ int BottomUpOrder::Positions::smallest() const
     return static_cast<int>(i);
 }
 
-void BottomUpOrder::Links::build(std::size_t positions, const std::vector<std::pair<int, int>>& pairs)
-{
-    start.assign(positions + 1, 0);
-    for (const auto& [owner, linked] : pairs) ++start[static_cast<std::size_t>(owner) + 1];
-    for (std::size_t i = 0; i < positions; ++i) start[i + 1] += start[i];
-    items.assign(pairs.size(), 0);
-    std::vector<int> next(start.begin(), start.end() - 1);
-    for (const auto& [owner, linked] : pairs) items[static_cast<std::size_t>(next[static_cast<std::size_t>(owner)]++)] = linked;
-}
-
 bool BottomUpOrder::qualifies(int i) const
 {
     const std::size_t at = static_cast<std::size_t>(i);
@@ -121,9 +111,11 @@ void BottomUpOrder::recheck(int i)
 void BottomUpOrder::becameReady(int i)
 {
     recheck(i);
-    for (const int* x = listedBy_.begin(i); x != listedBy_.end(i); ++x) {
-        if (--childrenNotReady_[static_cast<std::size_t>(*x)] != 0) continue;
-        for (const int* m = fathered_.begin(*x); m != fathered_.end(*x); ++m) recheck(*m);
+    const std::size_t at = static_cast<std::size_t>(i);
+    for (const int* x = listedBy_.begin(at); x != listedBy_.end(at); ++x) {
+        const std::size_t parent = static_cast<std::size_t>(*x);
+        if (--childrenNotReady_[parent] != 0) continue;
+        for (const int* m = fathered_.begin(parent); m != fathered_.end(parent); ++m) recheck(*m);
     }
 }
 
@@ -136,7 +128,7 @@ void BottomUpOrder::visit(int id)
     qualified_.remove(static_cast<std::size_t>(i));
     if (!wasReady) becameReady(i);
     if (!hasChildren_[static_cast<std::size_t>(i)]) return;
-    for (const int* x = listedBy_.begin(i); x != listedBy_.end(i); ++x) {
+    for (const int* x = listedBy_.begin(static_cast<std::size_t>(i)); x != listedBy_.end(static_cast<std::size_t>(i)); ++x) {
         const std::size_t at = static_cast<std::size_t>(*x);
         if (--pending_[at] == 0 && !visited_[at]) becameReady(*x);
     }

@@ -2,6 +2,7 @@
 
 #include "pedigree/Pedigree.h"
 #include "phasing/IdPositions.h"
+#include "phasing/Links.h"
 
 #include <cstdint>
 #include <utility>
@@ -46,18 +47,8 @@ private:
     std::vector<int> father_;               // position, -1 when not a member
     std::vector<int> pending_;              // children not visited that have children
     std::vector<int> childrenNotReady_;     // children (each childIds entry) not ready
-    // Positions linked to each position, all in one array: the order is
-    // built for every pass over the family.
-    struct Links {
-        std::vector<int> start; // per position, where its links begin; one more at the end
-        std::vector<int> items;
-        // From (position, linked) pairs, each position's links in the order given.
-        void build(std::size_t positions, const std::vector<std::pair<int, int>>& pairs);
-        const int* begin(int i) const { return items.data() + start[static_cast<std::size_t>(i)]; }
-        const int* end(int i) const { return items.data() + start[static_cast<std::size_t>(i) + 1]; }
-    };
-    Links listedBy_; // members whose childIds name this one
-    Links fathered_; // members whose father this one is
+    Links<int> listedBy_; // members whose childIds name this one
+    Links<int> fathered_; // members whose father this one is
     // Positions that qualify and are not visited yet (a member that
     // qualifies keeps qualifying until it is visited). A bit per position
     // and a bit per word above it, level on level: adding, removing and

@@ -52,19 +52,13 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
     }
     // Each member's couples in the order of the couples, as father or mother
     // first and then as child within each couple.
-    couplesStart_.assign(members.size() + 1, 0);
-    auto eachLink = [&](auto&& link) {
-        for (std::size_t c = 0; c < couples.size(); ++c) {
-            link(couples[c].father, c);
-            if (couples[c].mother != couples[c].father) link(couples[c].mother, c);
-            for (std::size_t child : couples[c].children) link(child, c);
-        }
-    };
-    eachLink([&](std::size_t slot, std::size_t) { ++couplesStart_[slot + 1]; });
-    for (std::size_t s = 0; s < members.size(); ++s) couplesStart_[s + 1] += couplesStart_[s];
-    couplesOf_.resize(couplesStart_.back());
-    std::vector<std::size_t> next(couplesStart_.begin(), couplesStart_.end() - 1);
-    eachLink([&](std::size_t slot, std::size_t c) { couplesOf_[next[slot]++] = c; });
+    std::vector<std::pair<std::size_t, std::size_t>> links;
+    for (std::size_t c = 0; c < couples.size(); ++c) {
+        links.emplace_back(couples[c].father, c);
+        if (couples[c].mother != couples[c].father) links.emplace_back(couples[c].mother, c);
+        for (std::size_t child : couples[c].children) links.emplace_back(child, c);
+    }
+    couplesOf_.build(members.size(), links);
 }
 
 PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t locus, const std::vector<int>& alleles)
@@ -227,7 +221,7 @@ void PossibleGenotypes::narrow(const std::size_t* first, const std::size_t* last
         if (!narrowCouple(couples[c], changed)) continue;
         for (std::size_t member : changed) {
             if (noneLeft(member)) consistent_ = false;
-            for (const std::size_t* at = layout_->couplesOfBegin(member); at != layout_->couplesOfEnd(member); ++at) {
+            for (const std::size_t* at = layout_->couplesOf().begin(member); at != layout_->couplesOf().end(member); ++at) {
                 const std::size_t other = *at;
                 if (queued[other]) continue;
                 queued[other] = 1;
@@ -264,7 +258,7 @@ void PossibleGenotypes::update(int id)
     if (locus_ < member.genotypes.size())
         restrictToAlleles(member.genotypes[locus_].allele1, member.genotypes[locus_].allele2, slot);
     if (noneLeft(slot)) consistent_ = false;
-    narrow(layout_->couplesOfBegin(slot), layout_->couplesOfEnd(slot));
+    narrow(layout_->couplesOf().begin(slot), layout_->couplesOf().end(slot));
 }
 
 } // namespace tavirlen

@@ -2,6 +2,7 @@
 
 #include "pedigree/Pedigree.h"
 #include "phasing/IdPositions.h"
+#include "phasing/Links.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -30,19 +31,15 @@ public:
         return at < 0 ? npos : static_cast<std::size_t>(at);
     }
 
-    // The couples the member in `slot` belongs to, as father, mother or child.
-    const std::size_t* couplesOfBegin(std::size_t slot) const { return couplesOf_.data() + couplesStart_[slot]; }
-    const std::size_t* couplesOfEnd(std::size_t slot) const { return couplesOf_.data() + couplesStart_[slot + 1]; }
+    // By slot, the couples the member belongs to, as father, mother or child.
+    const Links<std::size_t>& couplesOf() const { return couplesOf_; }
 
     std::vector<const Individual*> members; // by slot
     std::vector<Couple> couples;
 
 private:
     IdPositions slot_; // slots are the members' positions in ascending id
-    // Every member's couples in one array (a deep pedigree has a member per
-    // couple or so): those of slot s from couplesStart_[s] to couplesStart_[s + 1].
-    std::vector<std::size_t> couplesStart_;
-    std::vector<std::size_t> couplesOf_;
+    Links<std::size_t> couplesOf_;
 };
 
 // The unordered genotypes each member can still have at one locus, so that
