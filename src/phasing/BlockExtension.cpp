@@ -93,23 +93,21 @@ public:
                 position_[k] = lackingLoci.size();
                 lackingLoci.push_back(k);
             }
-        columns_.assign(lackingLoci.size(), std::vector<int>(2 * count, 0));
+        seen_.assign(lackingLoci.size(), std::vector<int>(2 * count, 0));
         for (std::size_t slot = 0; slot < count; ++slot) {
             const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
             for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
-                columns_[i][2 * slot] = genotypes[lackingLoci[i]].allele1;
-                columns_[i][2 * slot + 1] = genotypes[lackingLoci[i]].allele2;
+                seen_[i][2 * slot] = genotypes[lackingLoci[i]].allele1;
+                seen_[i][2 * slot + 1] = genotypes[lackingLoci[i]].allele2;
             }
         }
-        changed_.assign(lackingLoci.size(), 0);
-        seen_ = columns_;
         loci_.reserve(lackingLoci.size());
         for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
             const std::size_t k = lackingLoci[i];
-            if (earlier && earlier->currentAt(k, columns_[i]))
+            if (earlier && earlier->currentAt(k, seen_[i]))
                 loci_.push_back(std::move(earlier->loci_[earlier->position_[k]]));
             else
-                loci_.emplace_back(layout, k, columns_[i]);
+                loci_.emplace_back(layout, k, seen_[i]);
         }
     }
     FillConstraints(const FillConstraints&) = delete;
@@ -143,7 +141,6 @@ public:
         if (sameGenotype(g.allele1, g.allele2, held[0], held[1])) return;
         held[0] = g.allele1;
         held[1] = g.allele2;
-        if (!sameGenotype(g.allele1, g.allele2, columns_[i][2 * slot], columns_[i][2 * slot + 1])) changed_[i] = 1;
         loci_[i].update(id);
     }
 
@@ -156,9 +153,10 @@ private:
     // Whether the sets at locus k, as the updates left them, are those that
     // building them afresh from `column` would give. Fills only add alleles
     // and every update narrows to the end, so the sets are those of the
-    // genotypes they last met, as long as these are the column's, no update
-    // found them inconsistent, and every allele of the column has the class
-    // of its own that a fresh build would give it.
+    // genotypes they last met, as long as these are the column's, the sets
+    // are consistent (an update stops at inconsistent ones), and every
+    // allele of the column has the class of its own that a fresh build
+    // would give it.
     bool currentAt(std::size_t k, const std::vector<int>& column) const
     {
         if (k >= position_.size() || position_[k] == none) return false;
@@ -167,7 +165,6 @@ private:
         if (held.size() != column.size()) return false;
         for (std::size_t j = 0; j + 1 < column.size(); j += 2)
             if (!sameGenotype(held[j], held[j + 1], column[j], column[j + 1])) return false;
-        if (!changed_[i]) return true; // the very alleles they were built from
         if (!loci_[i].consistent()) return false;
         for (int allele : column)
             if (!missingAllele(allele) && !loci_[i].hasOwnClass(allele)) return false;
@@ -178,8 +175,6 @@ private:
     const CoupleLayout* layout_;
     std::vector<std::size_t> position_;     // per locus, its sets in loci_ or none
     std::vector<PossibleGenotypes> loci_;   // per lacking locus
-    std::vector<std::vector<int>> columns_; // per lacking locus, the alleles its sets were built from
-    std::vector<char> changed_;             // per lacking locus, an update met a changed genotype
     std::vector<std::vector<int>> seen_;    // per lacking locus, the alleles its sets hold now
 };
 
