@@ -82,32 +82,54 @@ public:
     {
         const std::size_t loci = static_cast<std::size_t>(pedigree.locusCount);
         const std::size_t count = layout.members.size();
+        // One walk over the members finds the loci that lack alleles and,
+        // against the earlier sets, those whose genotypes changed since.
         std::vector<char> lacking(loci, 0);
-        for (const Individual* m : layout.members)
-            for (std::size_t k = 0; k < loci; ++k)
-                if (lacksAllele(m->genotypes[k])) lacking[k] = 1;
-        position_.assign(loci, none);
-        std::vector<std::size_t> lackingLoci;
-        for (std::size_t k = 0; k < loci; ++k)
-            if (lacking[k]) {
-                position_[k] = lackingLoci.size();
-                lackingLoci.push_back(k);
-            }
-        seen_.assign(lackingLoci.size(), std::vector<int>(2 * count, 0));
+        std::vector<char> changed(loci, 0);
+        std::vector<const int*> held(loci, nullptr);
+        if (earlier)
+            for (std::size_t k = 0; k < loci; ++k) held[k] = earlier->heldAt(k, count);
         for (std::size_t slot = 0; slot < count; ++slot) {
             const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
-            for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
-                seen_[i][2 * slot] = genotypes[lackingLoci[i]].allele1;
-                seen_[i][2 * slot + 1] = genotypes[lackingLoci[i]].allele2;
+            for (std::size_t k = 0; k < loci; ++k) {
+                const GenotypeRecord& g = genotypes[k];
+                if (lacksAllele(g)) lacking[k] = 1;
+                if (held[k] && !sameGenotype(g.allele1, g.allele2, held[k][2 * slot], held[k][2 * slot + 1]))
+                    changed[k] = 1;
             }
         }
-        loci_.reserve(lackingLoci.size());
-        for (std::size_t i = 0; i < lackingLoci.size(); ++i) {
-            const std::size_t k = lackingLoci[i];
-            if (earlier && earlier->currentAt(k, seen_[i]))
-                loci_.push_back(std::move(earlier->loci_[earlier->position_[k]]));
-            else
-                loci_.emplace_back(layout, k, seen_[i]);
+        // A locus whose sets are current is taken over with the alleles they
+        // hold; the others are read from the members in a second walk.
+        position_.assign(loci, none);
+        std::vector<char> kept(loci, 0);
+        std::vector<std::size_t> fresh;
+        std::size_t lackingCount = 0;
+        for (std::size_t k = 0; k < loci; ++k) {
+            if (!lacking[k]) continue;
+            position_[k] = lackingCount++;
+            kept[k] = held[k] && !changed[k] && earlier->currentAt(k);
+            if (!kept[k]) fresh.push_back(k);
+        }
+        seen_.resize(lackingCount);
+        for (std::size_t k : fresh) seen_[position_[k]].assign(2 * count, 0);
+        for (std::size_t slot = 0; slot < count && !fresh.empty(); ++slot) {
+            const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
+            for (std::size_t k : fresh) {
+                int* column = seen_[position_[k]].data();
+                column[2 * slot] = genotypes[k].allele1;
+                column[2 * slot + 1] = genotypes[k].allele2;
+            }
+        }
+        loci_.reserve(lackingCount);
+        for (std::size_t k = 0; k < loci; ++k) {
+            if (position_[k] == none) continue;
+            if (kept[k]) {
+                const std::size_t i = earlier->position_[k];
+                loci_.push_back(std::move(earlier->loci_[i]));
+                seen_[position_[k]] = std::move(earlier->seen_[i]);
+            } else {
+                loci_.emplace_back(layout, k, seen_[position_[k]]);
+            }
         }
     }
     FillConstraints(const FillConstraints&) = delete;
@@ -150,23 +172,27 @@ private:
         return (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
     }
 
-    // Whether the sets at locus k, as the updates left them, are those that
-    // building them afresh from `column` would give. Fills only add alleles
-    // and every update narrows to the end, so the sets are those of the
-    // genotypes they last met, as long as these are the column's, the sets
-    // are consistent (an update stops at inconsistent ones), and every
-    // allele of the column has the class of its own that a fresh build
-    // would give it.
-    bool currentAt(std::size_t k, const std::vector<int>& column) const
+    // The alleles the sets at locus k hold now, two per member slot; null
+    // when there are no sets there (or they are for another family size).
+    const int* heldAt(std::size_t k, std::size_t count) const
     {
-        if (k >= position_.size() || position_[k] == none) return false;
+        if (k >= position_.size() || position_[k] == none) return nullptr;
+        const std::vector<int>& held = seen_[position_[k]];
+        return held.size() == 2 * count ? held.data() : nullptr;
+    }
+
+    // Whether the sets at locus k, as the updates left them, are those that
+    // building them afresh from the genotypes they last met would give (the
+    // caller has checked that these are the family's genotypes now). Fills
+    // only add alleles and every update narrows to the end, so they are, as
+    // long as the sets are consistent (an update stops at inconsistent
+    // ones) and every allele held has the class of its own that a fresh
+    // build would give it.
+    bool currentAt(std::size_t k) const
+    {
         const std::size_t i = position_[k];
-        const std::vector<int>& held = seen_[i];
-        if (held.size() != column.size()) return false;
-        for (std::size_t j = 0; j + 1 < column.size(); j += 2)
-            if (!sameGenotype(held[j], held[j + 1], column[j], column[j + 1])) return false;
         if (!loci_[i].consistent()) return false;
-        for (int allele : column)
+        for (int allele : seen_[i])
             if (!missingAllele(allele) && !loci_[i].hasOwnClass(allele)) return false;
         return true;
     }
@@ -257,11 +283,11 @@ bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constr
 }
 
 // One bottom-up pass; returns whether another pass is wanted.
-bool inferencePass(Pedigree& pedigree, FillConstraints& constraints)
+bool inferencePass(Pedigree& pedigree, FillConstraints& constraints, BottomUpOrder& order)
 {
     bool again = false;
     pedigree.visitedIds.clear();
-    BottomUpOrder order(pedigree);
+    order.restart(pedigree);
     while (pedigree.visitedIds.size() < pedigree.members.size()) {
         int id = order.next();
         if (id == 0) break;
@@ -417,9 +443,11 @@ void fillMissingAllelesRandomly(Pedigree& pedigree, FillConstraints& constraints
     }
 }
 
-// The family's layout serves every pass: filling alleles changes no link.
-// `constraints` are those of the family as it stands, when at hand.
-void inferMissingAlleles(Pedigree& pedigree, const CoupleLayout& layout, std::unique_ptr<FillConstraints> constraints)
+// The family's layout and bottom-up order serve every pass: filling alleles
+// changes no link. `constraints` are those of the family as it stands, when
+// at hand.
+void inferMissingAlleles(Pedigree& pedigree, const CoupleLayout& layout, std::unique_ptr<FillConstraints> constraints,
+                         BottomUpOrder& order)
 {
     std::unique_ptr<FillConstraints> earlier;
     auto next = [&] {
@@ -430,7 +458,7 @@ void inferMissingAlleles(Pedigree& pedigree, const CoupleLayout& layout, std::un
     int passes = 1;
     for (;;) {
         if (!constraints) constraints = next();
-        const bool again = inferencePass(pedigree, *constraints);
+        const bool again = inferencePass(pedigree, *constraints, order);
         earlier = std::move(constraints);
         if (!again) break;
         ++passes;
@@ -470,7 +498,8 @@ void fillMissingAllelesRandomly(Pedigree& pedigree)
 void inferMissingAlleles(Pedigree& pedigree)
 {
     if (!sameLocusCount(pedigree)) return;
-    inferMissingAlleles(pedigree, CoupleLayout(pedigree), nullptr);
+    BottomUpOrder order(pedigree);
+    inferMissingAlleles(pedigree, CoupleLayout(pedigree), nullptr, order);
 }
 
 bool runBlockExtension(Pedigree& pedigree)
@@ -481,9 +510,12 @@ bool runBlockExtension(Pedigree& pedigree)
     const CoupleLayout layout(pedigree);
     auto constraints = std::make_unique<FillConstraints>(pedigree, layout);
     if (!missingAllelesCanFit(pedigree, *constraints)) return false;
-    inferMissingAlleles(pedigree, layout, std::move(constraints));
+    // Filling alleles and phasing change no link: one bottom-up order serves
+    // every walk.
+    BottomUpOrder order(pedigree);
+    inferMissingAlleles(pedigree, layout, std::move(constraints), order);
     phaseByMendel(pedigree);
-    inferFromSibships(pedigree);
+    inferFromSibships(pedigree, order);
     // One index for all the walks: each walk then costs what its block
     // holds, not the whole map.
     PhaseIndex index(pedigree);

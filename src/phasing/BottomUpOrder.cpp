@@ -11,19 +11,14 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     for (const auto& [id, m] : pedigree.members) ids.push_back(id);
     ids_ = IdPositions(std::move(ids));
     const std::size_t n = ids_.size();
-    qualified_ = Positions(n);
-    visited_.assign(n, 0);
     founder_.assign(n, 0);
     hasChildren_.assign(n, 0);
     father_.assign(n, -1);
-    pending_.assign(n, 0);
-    childrenNotReady_.assign(n, 0);
     std::vector<std::pair<std::size_t, int>> listed;
     std::vector<std::pair<std::size_t, int>> fathered;
 
     std::size_t i = 0;
     for (const auto& [id, m] : pedigree.members) {
-        visited_[i] = pedigree.visitedIds.count(id) ? 1 : 0;
         founder_[i] = m.isFounder() ? 1 : 0;
         hasChildren_[i] = m.childIds.empty() ? 0 : 1;
         father_[i] = position(m.fatherId);
@@ -36,6 +31,18 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     }
     listedBy_.build(n, listed);
     fathered_.build(n, fathered);
+    restart(pedigree);
+}
+
+void BottomUpOrder::restart(const Pedigree& pedigree)
+{
+    const std::size_t n = ids_.size();
+    qualified_ = Positions(n);
+    visited_.assign(n, 0);
+    pending_.assign(n, 0);
+    childrenNotReady_.assign(n, 0);
+    if (!pedigree.visitedIds.empty())
+        for (std::size_t c = 0; c < n; ++c) visited_[c] = pedigree.visitedIds.count(ids_.id(c)) ? 1 : 0;
     for (std::size_t c = 0; c < n; ++c) {
         if (visited_[c] || !hasChildren_[c]) continue;
         for (const int* x = listedBy_.begin(c); x != listedBy_.end(c); ++x)

@@ -21,6 +21,9 @@ class BottomUpOrder {
 public:
     // Members in the pedigree's visitedIds count as visited already.
     explicit BottomUpOrder(const Pedigree& pedigree);
+    // A new walk over the same family: its links must not have changed since
+    // the order was built (genotypes may have); visitedIds is read afresh.
+    void restart(const Pedigree& pedigree);
 
     // The next member, or 0 when none qualifies.
     int next() const;

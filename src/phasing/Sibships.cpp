@@ -380,9 +380,16 @@ void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
 bool inferFromSibships(Pedigree& pedigree)
 {
     if (!sameLocusCount(pedigree)) return true;
+    BottomUpOrder order(pedigree);
+    return inferFromSibships(pedigree, order);
+}
+
+bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order)
+{
+    if (!sameLocusCount(pedigree)) return true;
     for (auto pass : {sibshipBlocks, parentsFromChildren}) {
         pedigree.visitedIds.clear();
-        BottomUpOrder order(pedigree);
+        order.restart(pedigree);
         while (pedigree.visitedIds.size() < pedigree.members.size()) {
             int id = order.next();
             if (id == 0) break;

@@ -4,6 +4,8 @@
 
 namespace tavirlen {
 
+class BottomUpOrder;
+
 // Sibship inference: within a run of loci a child is assumed to keep the
 // source it has, so the alleles siblings received decide, by majority, the
 // phase of their parent or of a sibling where Mendelian phasing left it open.
@@ -17,6 +19,9 @@ int nextBottomUp(const Pedigree& pedigree);
 // paternal sibships backwards from flanking sources), then the queues and the
 // first seed block (seedId, blockStart, blockLength).
 bool inferFromSibships(Pedigree& pedigree);
+// The same with an order built for this family, which both walks restart
+// instead of building their own.
+bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order);
 
 // One maternal sibship: the children of the mother of `memberId`.
 void extendSibshipBlocks(Pedigree& pedigree, int memberId);
