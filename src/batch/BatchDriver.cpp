@@ -7,6 +7,7 @@
 #include "pedigree/PedigreeReader.h"
 #include "pedigree/Random.h"
 #include "pedigree/RunContext.h"
+#include "pedigree/TextLine.h"
 #include "report/PedigreeSvg.h"
 
 #include <chrono>
@@ -148,10 +149,23 @@ bool openCommonFiles(BatchRun& run, const BatchMode& mode)
 void writeCrossovers(FamilyRun& run, const Pedigree& pedigree, int solution)
 {
     const MarkerMap& map = run.markers;
+    const std::string family = pedigree.familyText();
+    std::string line;
     for (const Crossover& c : findCrossovers(pedigree)) {
-        run.crossovers << pedigree.familyText() << "\t" << solution << "\t" << pedigree.idText(c.childId) << "\t"
-                       << pedigree.idText(c.parentId) << "\t" << (c.side == 0 ? "paternal" : "maternal") << "\t"
-                       << c.locusBefore + 1 << "\t" << c.locusAfter + 1;
+        line.clear();
+        line += family;
+        line += '\t';
+        appendNumber(line, solution);
+        line += '\t';
+        line += pedigree.idText(c.childId);
+        line += '\t';
+        line += pedigree.idText(c.parentId);
+        line += c.side == 0 ? "\tpaternal\t" : "\tmaternal\t";
+        appendNumber(line, c.locusBefore + 1);
+        line += '\t';
+        appendNumber(line, c.locusAfter + 1);
+        if (map.empty()) line += '\n';
+        run.crossovers.write(line.data(), static_cast<std::streamsize>(line.size()));
         if (!map.empty()) {
             auto at = [](const auto& values, int locus) {
                 return static_cast<std::size_t>(locus) < values.size() ? values[static_cast<std::size_t>(locus)]
@@ -167,8 +181,8 @@ void writeCrossovers(FamilyRun& run, const Pedigree& pedigree, int solution)
                 run.crossovers << at(map.basePairs, c.locusBefore) << "\t" << at(map.basePairs, c.locusAfter);
             else
                 run.crossovers << "\t";
+            run.crossovers << "\n";
         }
-        run.crossovers << "\n";
     }
 }
 

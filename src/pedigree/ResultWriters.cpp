@@ -1,20 +1,23 @@
 #include "pedigree/Pedigree.h"
 
 #include "pedigree/RunContext.h"
+#include "pedigree/TextLine.h"
 
-#include <charconv>
 #include <string>
 
 namespace tavirlen {
 
 namespace {
 
-void writeParent(std::ostream& dat, const Pedigree& pedigree, const std::string& family, int parentId)
+void appendParent(std::string& text, const Pedigree& pedigree, const std::string& family, int parentId)
 {
-    if (parentId == 0)
-        dat << " ";
-    else
-        dat << family << "-" << pedigree.idText(parentId);
+    if (parentId == 0) {
+        text += ' ';
+    } else {
+        text += family;
+        text += '-';
+        text += pedigree.idText(parentId);
+    }
 }
 
 } // namespace
@@ -23,23 +26,34 @@ bool Pedigree::writeDat(std::ostream& dat) const
 {
     constexpr std::size_t shownLoci = 10;
     const std::string family = familyText();
+    std::string text;
     for (const auto& [id, m] : members) {
-        dat << family << "-" << idText(id) << "\n";
-        dat << (m.sex == 1 ? "M" : "F") << "\n";
-        writeParent(dat, *this, family, m.fatherId);
-        dat << " , ";
-        writeParent(dat, *this, family, m.motherId);
-        dat << "\n";
+        text.clear();
+        text += family;
+        text += '-';
+        text += idText(id);
+        text += m.sex == 1 ? "\nM\n" : "\nF\n";
+        appendParent(text, *this, family, m.fatherId);
+        text += " , ";
+        appendParent(text, *this, family, m.motherId);
+        text += '\n';
         std::size_t k = 0;
         for (; k < m.genotypes.size() && k < shownLoci; ++k) {
             const GenotypeRecord& g = m.genotypes[k];
-            if (g.phased)
-                dat << g.allele1 << "|" << g.allele2 << "(" << g.paternalSource << ","
-                    << g.maternalSource << ")\n";
-            else
-                dat << g.allele1 << " " << g.allele2 << "\n";
+            appendNumber(text, g.allele1);
+            text += g.phased ? '|' : ' ';
+            appendNumber(text, g.allele2);
+            if (g.phased) {
+                text += '(';
+                appendNumber(text, g.paternalSource);
+                text += ',';
+                appendNumber(text, g.maternalSource);
+                text += ')';
+            }
+            text += '\n';
         }
-        for (; k < shownLoci; ++k) dat << "\n";
+        text.append(shownLoci - k, '\n');
+        dat.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
     return true;
 }
@@ -54,19 +68,7 @@ bool Pedigree::writeRes(std::ostream& res)
     return true;
 }
 
-namespace {
-
-void appendNumber(std::string& line, int value)
-{
-    char digits[16];
-    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    line.append(digits, end);
-}
-
-} // namespace
-
-// One line per member, formatted in memory and written at once: a formatted
-// print per field took a third of a whole run.
+// One line per member.
 bool Pedigree::writeOut(std::FILE* out) const
 {
     if (!out) return true;
