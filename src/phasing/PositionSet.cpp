@@ -25,14 +25,6 @@ PositionSet::PositionSet(int size) : size_(size > 0 ? size : 0)
     } while (bits > 1);
 }
 
-bool PositionSet::contains(int k) const
-{
-    if (k < 0 || k >= size_) return false;
-    std::size_t i = static_cast<std::size_t>(k);
-    if (size_ <= inPlace) return (small_ & bit(i)) != 0;
-    return (levels_[0][word(i)] & bit(i)) != 0;
-}
-
 void PositionSet::insert(int k)
 {
     if (k < 0 || k >= size_) return;

@@ -14,7 +14,13 @@ public:
     explicit PositionSet(int size = 0);
 
     int size() const { return size_; }
-    bool contains(int k) const;
+    bool contains(int k) const
+    {
+        if (k < 0 || k >= size_) return false;
+        const std::size_t i = static_cast<std::size_t>(k);
+        const std::uint64_t word = size_ <= inPlace ? small_ : levels_[0][i >> 6];
+        return (word >> (i & 63)) & 1U;
+    }
     void insert(int k);
     void erase(int k);
 
