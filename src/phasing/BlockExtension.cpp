@@ -84,16 +84,22 @@ public:
         const std::size_t count = layout.members.size();
         // One walk over the members finds the loci that lack alleles and,
         // against the earlier sets, those whose genotypes changed since.
+        // Only a member that lacked an allele then can lack one now or have
+        // changed (fills only fill), so with earlier sets of this layout the
+        // walk reads those members alone.
         std::vector<char> lacking(loci, 0);
         std::vector<char> changed(loci, 0);
         std::vector<const int*> held(loci, nullptr);
+        const bool subset = earlier && earlier->layout_ == &layout && earlier->mayLack_.size() == count;
         if (earlier)
             for (std::size_t k = 0; k < loci; ++k) held[k] = earlier->heldAt(k, count);
+        mayLack_.assign(count, 0);
         for (std::size_t slot = 0; slot < count; ++slot) {
+            if (subset && !earlier->mayLack_[slot]) continue;
             const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
             for (std::size_t k = 0; k < loci; ++k) {
                 const GenotypeRecord& g = genotypes[k];
-                if (lacksAllele(g)) lacking[k] = 1;
+                if (lacksAllele(g)) lacking[k] = mayLack_[slot] = 1;
                 if (held[k] && !sameGenotype(g.allele1, g.allele2, held[k][2 * slot], held[k][2 * slot + 1]))
                     changed[k] = 1;
             }
@@ -143,6 +149,11 @@ public:
             if (position_[k] != none && !loci_[position_[k]].consistent()) loci.push_back(k);
         return loci;
     }
+
+    // Whether the member in this slot can lack an allele: false for one
+    // that lacked none when the sets were built (no pass takes alleles away).
+    bool mayLack(std::size_t slot) const { return slot >= mayLack_.size() || mayLack_[slot]; }
+    const CoupleLayout& layout() const { return *layout_; }
 
     bool allows(std::size_t k, int id, int a, int b) const
     {
@@ -202,6 +213,7 @@ private:
     std::vector<std::size_t> position_;     // per locus, its sets in loci_ or none
     std::vector<PossibleGenotypes> loci_;   // per lacking locus
     std::vector<std::vector<int>> seen_;    // per lacking locus, the alleles its sets hold now
+    std::vector<char> mayLack_;             // per slot
 };
 
 // A parent's missing alleles from its children: a child's allele that the
@@ -291,9 +303,12 @@ bool inferencePass(Pedigree& pedigree, FillConstraints& constraints, BottomUpOrd
     while (pedigree.visitedIds.size() < pedigree.members.size()) {
         int id = order.next();
         if (id == 0) break;
-        Individual& m = *pedigree.member(id);
-        inferFromChildren(pedigree, m, constraints);
-        if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
+        // Both inferences fill only missing alleles of the member itself.
+        if (constraints.mayLack(constraints.layout().slotOf(id))) {
+            Individual& m = *pedigree.member(id);
+            inferFromChildren(pedigree, m, constraints);
+            if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
+        }
         pedigree.visitedIds.insert(id);
         order.visit(id);
     }
@@ -421,10 +436,24 @@ void fillFromParents(Pedigree& pedigree, FillConstraints& constraints, Individua
     constraints.update(pedigree, k, m.individualId);
 }
 
+// Every member draws two numbers per locus, whether it lacks alleles there
+// or not, so that the numbers each member gets do not depend on what the
+// members before it lack. A member that lacks none only draws.
 void fillMissingAllelesRandomly(Pedigree& pedigree, FillConstraints& constraints)
 {
-    for (auto& [id, m] : pedigree.members) {
-        if (!m.isFounder()) continue;
+    const CoupleLayout& layout = constraints.layout();
+    const std::size_t loci = static_cast<std::size_t>(pedigree.locusCount);
+    auto drawOnly = [loci] {
+        for (std::size_t k = 0; k < 2 * loci; ++k) rand();
+    };
+    for (std::size_t slot = 0; slot < layout.members.size(); ++slot) {
+        if (!layout.founders[slot]) continue;
+        if (!constraints.mayLack(slot)) {
+            drawOnly();
+            continue;
+        }
+        const int id = layout.members[slot]->individualId;
+        Individual& m = *pedigree.member(id);
         for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
             double u1 = rand() * drawScale;
             double u2 = rand() * drawScale;
@@ -432,8 +461,13 @@ void fillMissingAllelesRandomly(Pedigree& pedigree, FillConstraints& constraints
         }
     }
     for (int id : pedigree.processingOrder) {
+        const std::size_t slot = layout.slotOf(id);
+        if (slot == CoupleLayout::npos || layout.founders[slot]) continue;
+        if (!constraints.mayLack(slot)) {
+            drawOnly();
+            continue;
+        }
         Individual* m = pedigree.member(id);
-        if (!m || m->isFounder()) continue;
         const bool bothParents = parentOf(pedigree, *m, 0) && parentOf(pedigree, *m, 1);
         for (std::size_t k = 0; k < m->genotypes.size(); ++k) {
             double u1 = rand() * drawScale;

@@ -35,9 +35,11 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
     std::vector<int> ids;
     ids.reserve(pedigree.members.size());
     members.reserve(pedigree.members.size());
+    founders.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members) {
         ids.push_back(id);
         members.push_back(&m);
+        founders.push_back(m.isFounder() ? 1 : 0);
     }
     slot_ = IdPositions(std::move(ids));
     std::unordered_map<std::uint64_t, std::size_t> coupleIndex;

@@ -35,6 +35,7 @@ public:
     const Links<std::size_t>& couplesOf() const { return couplesOf_; }
 
     std::vector<const Individual*> members; // by slot
+    std::vector<char> founders;             // by slot
     std::vector<Couple> couples;
 
 private:
