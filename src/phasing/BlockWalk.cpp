@@ -192,12 +192,13 @@ void extendToChildOfPair(Pedigree& pedigree, PhaseIndex& index, int parentId, in
 void extendFromSeed(Pedigree& pedigree, PhaseIndex& index)
 {
     int id = pedigree.seedId;
+    std::vector<int> children;
     for (;;) {
         pedigree.visitedIds.insert(id);
         if (Individual* x = pedigree.member(id)) {
             // Copied: phasing a child does not change the list, but the
             // walk must not depend on that.
-            const std::vector<int> children = x->childIds;
+            children.assign(x->childIds.begin(), x->childIds.end());
             for (int childId : children) {
                 if (pedigree.visitedIds.count(childId)) continue;
                 const Individual* child = pedigree.member(childId);
