@@ -249,7 +249,8 @@ void PhaseIndex::refreshAfterStep(int id)
     const Entry* parents[2] = {nullptr, nullptr};
     if (!m.isFounder())
         for (int side = 0; side < 2; ++side) parents[side] = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side));
-    std::vector<Entry*> children;
+    std::vector<Entry*>& children = stepChildren_;
+    children.clear();
     for (int childId : m.childIds) {
         Entry* child = entry(childId);
         if (child && !child->member->isFounder()) children.push_back(child);

@@ -90,6 +90,7 @@ private:
     PositionSet uncovered_;
     std::vector<signed char> categories_; // every entry's categories, in one block sized once
     bool refreshed_ = false;
+    std::vector<Entry*> stepChildren_; // refreshAfterStep's, kept to spare an allocation per step
 };
 
 } // namespace tavirlen
