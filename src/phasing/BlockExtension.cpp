@@ -298,9 +298,10 @@ bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constr
 bool inferencePass(Pedigree& pedigree, FillConstraints& constraints, BottomUpOrder& order)
 {
     bool again = false;
+    // The order keeps the visits; nothing in the pass reads visitedIds.
     pedigree.visitedIds.clear();
     order.restart(pedigree);
-    while (pedigree.visitedIds.size() < pedigree.members.size()) {
+    for (std::size_t visited = 0; visited < pedigree.members.size(); ++visited) {
         int id = order.next();
         if (id == 0) break;
         // Both inferences fill only missing alleles of the member itself.
@@ -309,10 +310,8 @@ bool inferencePass(Pedigree& pedigree, FillConstraints& constraints, BottomUpOrd
             inferFromChildren(pedigree, m, constraints);
             if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
         }
-        pedigree.visitedIds.insert(id);
         order.visit(id);
     }
-    pedigree.visitedIds.clear();
     return again;
 }
 
