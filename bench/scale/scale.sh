@@ -19,8 +19,11 @@ slow=${SCALE_SLOW_FAMILIES:-1000}
 mkdir -p "$work"
 cd "$work"
 
-# measure MODE INPUT THREADS: prints seconds and peak KB
+# measure MODE INPUT THREADS: prints seconds and peak KB. Mode n appends to
+# its export files, so they are removed first: each run then writes what one
+# run writes, not a copy of every earlier run's files besides.
 measure() {
+    rm -f run-m5.txt run-m10.txt run-m15.txt run-m20.txt
     /usr/bin/time -f "%e %M" -o time.txt "$tool" "-$1" "$2" --seed 1 --threads "$3" --quiet --force --out run \
         >/dev/null 2>&1 || true
     cat time.txt
