@@ -31,7 +31,7 @@ measure() {
 
 echo "mode families loci threads seconds peak_MB"
 for f in $families; do
-    [ -f "f$f-20.txt" ] || "$generate" "$f" 20 1 >"f$f-20.txt"
+    [ -s "f$f-20.txt" ] || "$generate" "$f" 20 1 >"f$f-20.txt"
     for m in $modes; do
         case $m in l|m|i) [ "$f" -le "$slow" ] || continue ;; esac
         set -- $(measure "$m" "f$f-20.txt" 1)
@@ -50,7 +50,7 @@ previous=""
 for l in $loci; do
     n=$((2000000 / (l * 10) > 0 ? 2000000 / (l * 10) : 1))
     [ "$n" -gt 1000 ] && n=1000
-    [ -f "g$l.txt" ] || "$generate" "$n" "$l" 2 3 >"g$l.txt"
+    [ -s "g$l.txt" ] || "$generate" "$n" "$l" 2 3 >"g$l.txt"
     set -- $(measure b "g$l.txt" 1)
     seconds=$1
     echo "b $n $l 1 $seconds $(($2 / 1024))"
