@@ -11,18 +11,17 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     for (const auto& [id, m] : pedigree.members) ids.push_back(id);
     ids_ = IdPositions(std::move(ids));
     const std::size_t n = ids_.size();
-    founder_.assign(n, 0);
-    hasChildren_.assign(n, 0);
-    father_.assign(n, -1);
+    nodes_.assign(n, Node{});
     std::vector<std::pair<std::size_t, int>> listed;
     std::vector<std::pair<std::size_t, int>> fathered;
 
     std::size_t i = 0;
     for (const auto& [id, m] : pedigree.members) {
-        founder_[i] = m.isFounder() ? 1 : 0;
-        hasChildren_[i] = m.childIds.empty() ? 0 : 1;
-        father_[i] = position(m.fatherId);
-        if (!founder_[i] && father_[i] >= 0) fathered.emplace_back(static_cast<std::size_t>(father_[i]), static_cast<int>(i));
+        nodes_[i].founder = m.isFounder() ? 1 : 0;
+        nodes_[i].hasChildren = m.childIds.empty() ? 0 : 1;
+        nodes_[i].father = position(m.fatherId);
+        if (!nodes_[i].founder && nodes_[i].father >= 0)
+            fathered.emplace_back(static_cast<std::size_t>(nodes_[i].father), static_cast<int>(i));
         for (int childId : m.childIds) {
             int c = position(childId);
             if (c >= 0) listed.emplace_back(static_cast<std::size_t>(c), static_cast<int>(i));
@@ -38,20 +37,22 @@ void BottomUpOrder::restart(const Pedigree& pedigree)
 {
     const std::size_t n = ids_.size();
     qualified_ = Positions(n);
-    visited_.assign(n, 0);
-    pending_.assign(n, 0);
-    childrenNotReady_.assign(n, 0);
+    for (Node& node : nodes_) {
+        node.visited = 0;
+        node.pending = 0;
+        node.childrenNotReady = 0;
+    }
     if (!pedigree.visitedIds.empty())
-        for (std::size_t c = 0; c < n; ++c) visited_[c] = pedigree.visitedIds.count(ids_.id(c)) ? 1 : 0;
+        for (std::size_t c = 0; c < n; ++c) nodes_[c].visited = pedigree.visitedIds.count(ids_.id(c)) ? 1 : 0;
     for (std::size_t c = 0; c < n; ++c) {
-        if (visited_[c] || !hasChildren_[c]) continue;
+        if (nodes_[c].visited || !nodes_[c].hasChildren) continue;
         for (const int* x = listedBy_.begin(c); x != listedBy_.end(c); ++x)
-            ++pending_[static_cast<std::size_t>(*x)];
+            ++nodes_[static_cast<std::size_t>(*x)].pending;
     }
     for (std::size_t c = 0; c < n; ++c) {
         if (ready(static_cast<int>(c))) continue;
         for (const int* x = listedBy_.begin(c); x != listedBy_.end(c); ++x)
-            ++childrenNotReady_[static_cast<std::size_t>(*x)];
+            ++nodes_[static_cast<std::size_t>(*x)].childrenNotReady;
     }
     for (std::size_t m = 0; m < n; ++m)
         if (qualifies(static_cast<int>(m))) qualified_.add(m);
@@ -99,9 +100,9 @@ int BottomUpOrder::Positions::smallest() const
 bool BottomUpOrder::qualifies(int i) const
 {
     const std::size_t at = static_cast<std::size_t>(i);
-    if (visited_[at] || !ready(i)) return false;
-    if (founder_[at] || father_[at] < 0) return true;
-    return childrenNotReady_[static_cast<std::size_t>(father_[at])] == 0;
+    if (nodes_[at].visited || !ready(i)) return false;
+    if (nodes_[at].founder || nodes_[at].father < 0) return true;
+    return nodes_[static_cast<std::size_t>(nodes_[at].father)].childrenNotReady == 0;
 }
 
 int BottomUpOrder::next() const
@@ -121,7 +122,7 @@ void BottomUpOrder::becameReady(int i)
     const std::size_t at = static_cast<std::size_t>(i);
     for (const int* x = listedBy_.begin(at); x != listedBy_.end(at); ++x) {
         const std::size_t parent = static_cast<std::size_t>(*x);
-        if (--childrenNotReady_[parent] != 0) continue;
+        if (--nodes_[parent].childrenNotReady != 0) continue;
         for (const int* m = fathered_.begin(parent); m != fathered_.end(parent); ++m) recheck(*m);
     }
 }
@@ -129,15 +130,15 @@ void BottomUpOrder::becameReady(int i)
 void BottomUpOrder::visit(int id)
 {
     const int i = position(id);
-    if (i < 0 || visited_[static_cast<std::size_t>(i)]) return;
+    if (i < 0 || nodes_[static_cast<std::size_t>(i)].visited) return;
     const bool wasReady = ready(i);
-    visited_[static_cast<std::size_t>(i)] = 1;
+    nodes_[static_cast<std::size_t>(i)].visited = 1;
     qualified_.remove(static_cast<std::size_t>(i));
     if (!wasReady) becameReady(i);
-    if (!hasChildren_[static_cast<std::size_t>(i)]) return;
+    if (!nodes_[static_cast<std::size_t>(i)].hasChildren) return;
     for (const int* x = listedBy_.begin(static_cast<std::size_t>(i)); x != listedBy_.end(static_cast<std::size_t>(i)); ++x) {
         const std::size_t at = static_cast<std::size_t>(*x);
-        if (--pending_[at] == 0 && !visited_[at]) becameReady(*x);
+        if (--nodes_[at].pending == 0 && !nodes_[at].visited) becameReady(*x);
     }
 }
 

@@ -38,18 +38,23 @@ public:
 
 private:
     int position(int id) const { return ids_.position(id); }
-    bool ready(int i) const { return visited_[i] || pending_[i] == 0; }
+    bool ready(int i) const { return nodes_[i].visited || nodes_[i].pending == 0; }
     bool qualifies(int i) const;
     void becameReady(int i);
     void recheck(int i);
 
     IdPositions ids_;
-    std::vector<char> visited_;
-    std::vector<char> founder_;
-    std::vector<char> hasChildren_;
-    std::vector<int> father_;               // position, -1 when not a member
-    std::vector<int> pending_;              // children not visited that have children
-    std::vector<int> childrenNotReady_;     // children (each childIds entry) not ready
+    // What a step reads of a member, in one place: a walk over a deep
+    // family then meets one cache line per member, not six.
+    struct Node {
+        int father = -1;          // position, -1 when not a member
+        int pending = 0;          // children not visited that have children
+        int childrenNotReady = 0; // children (each childIds entry) not ready
+        char visited = 0;
+        char founder = 0;
+        char hasChildren = 0;
+    };
+    std::vector<Node> nodes_;
     Links<int> listedBy_; // members whose childIds name this one
     Links<int> fathered_; // members whose father this one is
     // Positions that qualify and are not visited yet (a member that
