@@ -66,11 +66,11 @@ private:
     struct Entry {
         Individual* member = nullptr;
         int loci = 0;
+        int phasedCount = 0;
         signed char* category[2] = {nullptr, nullptr}; // per locus, in categories_: -1 undetermined, 0, 1, 2 another value
         int counts[2][2] = {{0, 0}, {0, 0}};  // [side][source 0 or 1]
         PositionSet determined[2];
         PositionSet unphased;
-        int phasedCount = 0;
         // Runs as they were when made or changed; a run that has since grown
         // or been covered is dropped when it comes to the top.
         std::priority_queue<std::pair<int, int>> byLength; // (length, start)

@@ -17,10 +17,11 @@ int highest(std::uint64_t w) { return 63 - __builtin_clzll(w); }
 PositionSet::PositionSet(int size) : size_(size > 0 ? size : 0)
 {
     if (size_ <= inPlace) return;
+    levels_ = std::make_unique<Levels>();
     std::size_t bits = static_cast<std::size_t>(size_);
     do {
         std::size_t words = (bits + 63) / 64;
-        levels_.emplace_back(words == 0 ? 1 : words, 0);
+        levels_->emplace_back(words == 0 ? 1 : words, 0);
         bits = words;
     } while (bits > 1);
 }
@@ -33,7 +34,7 @@ void PositionSet::insert(int k)
         small_ |= bit(i);
         return;
     }
-    for (std::vector<std::uint64_t>& level : levels_) {
+    for (std::vector<std::uint64_t>& level : *levels_) {
         bool wasEmpty = level[word(i)] == 0;
         level[word(i)] |= bit(i);
         if (!wasEmpty) break;
@@ -49,7 +50,7 @@ void PositionSet::erase(int k)
         small_ &= ~bit(i);
         return;
     }
-    for (std::vector<std::uint64_t>& level : levels_) {
+    for (std::vector<std::uint64_t>& level : *levels_) {
         level[word(i)] &= ~bit(i);
         if (level[word(i)] != 0) break;
         i = word(i);
@@ -68,18 +69,18 @@ int PositionSet::next(int k) const
     // lowest members.
     std::size_t level = 0;
     for (;;) {
-        const std::vector<std::uint64_t>& words = levels_[level];
+        const std::vector<std::uint64_t>& words = (*levels_)[level];
         if (word(i) >= words.size()) return -1;
         std::uint64_t w = words[word(i)] & (~std::uint64_t(0) << (i & 63));
         if (w != 0) {
             i = (word(i) << 6) + static_cast<std::size_t>(lowest(w));
             break;
         }
-        if (level + 1 == levels_.size()) return -1;
+        if (level + 1 == levels_->size()) return -1;
         i = word(i) + 1;
         ++level;
     }
-    while (level-- > 0) i = (i << 6) + static_cast<std::size_t>(lowest(levels_[level][i]));
+    while (level-- > 0) i = (i << 6) + static_cast<std::size_t>(lowest((*levels_)[level][i]));
     return static_cast<int>(i);
 }
 
@@ -96,16 +97,16 @@ int PositionSet::previous(int k) const
     std::size_t level = 0;
     for (;;) {
         std::uint64_t mask = (i & 63) == 63 ? ~std::uint64_t(0) : (bit(i) << 1) - 1;
-        std::uint64_t w = levels_[level][word(i)] & mask;
+        std::uint64_t w = (*levels_)[level][word(i)] & mask;
         if (w != 0) {
             i = (word(i) << 6) + static_cast<std::size_t>(highest(w));
             break;
         }
-        if (word(i) == 0 || level + 1 == levels_.size()) return -1;
+        if (word(i) == 0 || level + 1 == levels_->size()) return -1;
         i = word(i) - 1;
         ++level;
     }
-    while (level-- > 0) i = (i << 6) + static_cast<std::size_t>(highest(levels_[level][i]));
+    while (level-- > 0) i = (i << 6) + static_cast<std::size_t>(highest((*levels_)[level][i]));
     return static_cast<int>(i);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tavirlen {
@@ -18,7 +19,7 @@ public:
     {
         if (k < 0 || k >= size_) return false;
         const std::size_t i = static_cast<std::size_t>(k);
-        const std::uint64_t word = size_ <= inPlace ? small_ : levels_[0][i >> 6];
+        const std::uint64_t word = size_ <= inPlace ? small_ : (*levels_)[0][i >> 6];
         return (word >> (i & 63)) & 1U;
     }
     void insert(int k);
@@ -34,9 +35,10 @@ private:
     // builds several sets per member, and allocating them would cost more
     // than using them.
     static constexpr int inPlace = 64;
+    using Levels = std::vector<std::vector<std::uint64_t>>; // [0]: one bit per locus
     int size_ = 0;
     std::uint64_t small_ = 0;
-    std::vector<std::vector<std::uint64_t>> levels_; // above inPlace; levels_[0]: one bit per locus
+    std::unique_ptr<Levels> levels_; // above inPlace only: a member's sets stay small
 };
 
 } // namespace tavirlen
