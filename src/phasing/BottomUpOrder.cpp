@@ -1,15 +1,10 @@
 #include "phasing/BottomUpOrder.h"
 
-#include <algorithm>
-
 namespace tavirlen {
 
 BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
 {
-    std::vector<int> ids;
-    ids.reserve(pedigree.members.size());
-    for (const auto& [id, m] : pedigree.members) ids.push_back(id);
-    ids_ = IdPositions(std::move(ids));
+    ids_ = IdPositions(pedigree);
     const std::size_t n = ids_.size();
     nodes_.assign(n, Node{});
     std::vector<std::pair<std::size_t, int>> listed;
@@ -36,7 +31,7 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
 void BottomUpOrder::restart(const Pedigree& pedigree)
 {
     const std::size_t n = ids_.size();
-    qualified_ = Positions(n);
+    qualified_ = PositionSet(static_cast<int>(n));
     for (Node& node : nodes_) {
         node.visited = 0;
         node.pending = 0;
@@ -55,46 +50,7 @@ void BottomUpOrder::restart(const Pedigree& pedigree)
             ++nodes_[static_cast<std::size_t>(*x)].childrenNotReady;
     }
     for (std::size_t m = 0; m < n; ++m)
-        if (qualifies(static_cast<int>(m))) qualified_.add(m);
-}
-
-BottomUpOrder::Positions::Positions(std::size_t count)
-{
-    std::size_t bits = std::max<std::size_t>(count, 1);
-    do {
-        levels_.emplace_back((bits + 63) / 64, 0);
-        bits = levels_.back().size();
-    } while (bits > 1);
-}
-
-void BottomUpOrder::Positions::add(std::size_t i)
-{
-    for (auto& level : levels_) {
-        std::uint64_t& word = level[i / 64];
-        const bool wasEmpty = word == 0;
-        word |= std::uint64_t{1} << (i % 64);
-        if (!wasEmpty) return;
-        i /= 64;
-    }
-}
-
-void BottomUpOrder::Positions::remove(std::size_t i)
-{
-    for (auto& level : levels_) {
-        std::uint64_t& word = level[i / 64];
-        word &= ~(std::uint64_t{1} << (i % 64));
-        if (word != 0) return;
-        i /= 64;
-    }
-}
-
-int BottomUpOrder::Positions::smallest() const
-{
-    if (levels_.back()[0] == 0) return -1;
-    std::size_t i = 0;
-    for (auto level = levels_.rbegin(); level != levels_.rend(); ++level)
-        i = i * 64 + static_cast<std::size_t>(__builtin_ctzll((*level)[i]));
-    return static_cast<int>(i);
+        if (qualifies(static_cast<int>(m))) qualified_.insert(static_cast<int>(m));
 }
 
 bool BottomUpOrder::qualifies(int i) const
@@ -107,13 +63,13 @@ bool BottomUpOrder::qualifies(int i) const
 
 int BottomUpOrder::next() const
 {
-    const int i = qualified_.smallest();
+    const int i = qualified_.next(0);
     return i < 0 ? 0 : ids_.id(static_cast<std::size_t>(i));
 }
 
 void BottomUpOrder::recheck(int i)
 {
-    if (qualifies(i)) qualified_.add(static_cast<std::size_t>(i));
+    if (qualifies(i)) qualified_.insert(i);
 }
 
 void BottomUpOrder::becameReady(int i)
@@ -133,7 +89,7 @@ void BottomUpOrder::visit(int id)
     if (i < 0 || nodes_[static_cast<std::size_t>(i)].visited) return;
     const bool wasReady = ready(i);
     nodes_[static_cast<std::size_t>(i)].visited = 1;
-    qualified_.remove(static_cast<std::size_t>(i));
+    qualified_.erase(i);
     if (!wasReady) becameReady(i);
     if (!nodes_[static_cast<std::size_t>(i)].hasChildren) return;
     for (const int* x = listedBy_.begin(static_cast<std::size_t>(i)); x != listedBy_.end(static_cast<std::size_t>(i)); ++x) {

@@ -3,9 +3,8 @@
 #include "pedigree/Pedigree.h"
 #include "phasing/IdPositions.h"
 #include "phasing/Links.h"
+#include "phasing/PositionSet.h"
 
-#include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace tavirlen {
@@ -58,21 +57,9 @@ private:
     Links<int> listedBy_; // members whose childIds name this one
     Links<int> fathered_; // members whose father this one is
     // Positions that qualify and are not visited yet (a member that
-    // qualifies keeps qualifying until it is visited). A bit per position
-    // and a bit per word above it, level on level: adding, removing and
-    // finding the smallest cost the same in a family of any size.
-    class Positions {
-    public:
-        explicit Positions(std::size_t count);
-        void add(std::size_t i);
-        void remove(std::size_t i);
-        // The smallest position held, or -1.
-        int smallest() const;
-
-    private:
-        std::vector<std::vector<std::uint64_t>> levels_; // levels_[0] a bit per position; the last one word
-    };
-    Positions qualified_{0};
+    // qualifies keeps qualifying until it is visited); finding the smallest
+    // costs the same in a family of any size.
+    PositionSet qualified_;
 };
 
 } // namespace tavirlen

@@ -1,22 +1,26 @@
 #pragma once
 
 #include "pedigree/IdTable.h"
+#include "pedigree/Pedigree.h"
 
 #include <cstddef>
-#include <utility>
 #include <vector>
 
 namespace tavirlen {
 
-// The positions of a family's member ids, given in ascending order. Deep
-// pedigrees ask for positions at every step, so the answer must not grow
-// with the family: the id table answers at once.
+// The positions of a family's members in ascending id (the order of
+// `members`). Deep pedigrees ask for positions at every step, so the answer
+// must not grow with the family: the id table answers at once.
 class IdPositions {
 public:
     IdPositions() = default;
-    explicit IdPositions(std::vector<int> ascending) : ids_(std::move(ascending))
+    explicit IdPositions(const Pedigree& pedigree)
     {
-        for (std::size_t i = 0; i < ids_.size(); ++i) positions_.insert(ids_[i], static_cast<int>(i) + 1);
+        ids_.reserve(pedigree.members.size());
+        for (const auto& [id, m] : pedigree.members) {
+            positions_.insert(id, static_cast<int>(ids_.size()) + 1);
+            ids_.push_back(id);
+        }
     }
 
     // The position of `id`, or -1 when it is not among the ids.

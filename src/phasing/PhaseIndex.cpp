@@ -22,13 +22,8 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         if (pedigree.locusWork[k] == 0) uncovered_.insert(static_cast<int>(k));
     entries_.reserve(pedigree.members.size());
     std::size_t cells = 0;
-    std::vector<int> ids;
-    ids.reserve(pedigree.members.size());
-    for (const auto& [id, m] : pedigree.members) {
-        cells += 2 * m.genotypes.size();
-        ids.push_back(id);
-    }
-    ids_ = IdPositions(std::move(ids));
+    for (const auto& [id, m] : pedigree.members) cells += 2 * m.genotypes.size();
+    ids_ = IdPositions(pedigree);
     categories_.assign(cells, -1);
     signed char* next = categories_.data();
     for (auto& [id, m] : pedigree.members) {

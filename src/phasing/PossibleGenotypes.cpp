@@ -32,16 +32,13 @@ NarrowingSpace& narrowingSpace()
 
 CoupleLayout::CoupleLayout(const Pedigree& pedigree)
 {
-    std::vector<int> ids;
-    ids.reserve(pedigree.members.size());
+    slot_ = IdPositions(pedigree);
     members.reserve(pedigree.members.size());
     founders.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members) {
-        ids.push_back(id);
         members.push_back(&m);
         founders.push_back(m.isFounder() ? 1 : 0);
     }
-    slot_ = IdPositions(std::move(ids));
     std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
     for (std::size_t slot = 0; slot < members.size(); ++slot) {
         const Individual& m = *members[slot];
