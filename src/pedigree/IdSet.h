@@ -20,6 +20,14 @@ public:
     bool empty() const { return table_.size() == 0; }
     void clear() { table_.clear(); }
 
+    // The ids inserted since the set held `first` of them, in the order of
+    // insertion.
+    template <class Visit>
+    void forEachInsertedSince(std::size_t first, Visit visit) const
+    {
+        table_.forEachFrom(first, [&](int id, char) { visit(id); });
+    }
+
     // The ids in ascending order.
     std::set<int> sorted() const
     {

@@ -80,7 +80,16 @@ public:
     template <class Visit>
     void forEach(Visit visit) const
     {
-        for (std::size_t at : filled_) {
+        forEachFrom(0, visit);
+    }
+
+    // The same from the `first`-th insertion on (growing the table keeps the
+    // order of insertion).
+    template <class Visit>
+    void forEachFrom(std::size_t first, Visit visit) const
+    {
+        for (std::size_t i = first; i < filled_.size(); ++i) {
+            const std::size_t at = filled_[i];
             if (direct_)
                 visit(static_cast<int>(base_ + static_cast<long long>(at)), table_[at]);
             else

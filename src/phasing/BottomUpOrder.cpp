@@ -51,6 +51,7 @@ void BottomUpOrder::restart(const Pedigree& pedigree)
     }
     for (std::size_t m = 0; m < n; ++m)
         if (qualifies(static_cast<int>(m))) qualified_.insert(static_cast<int>(m));
+    caughtUp_ = pedigree.visitedIds.size();
 }
 
 bool BottomUpOrder::qualifies(int i) const
@@ -98,17 +99,13 @@ void BottomUpOrder::visit(int id)
     }
 }
 
-void BottomUpOrder::catchUp(const Pedigree& pedigree, int id)
+void BottomUpOrder::catchUp(const Pedigree& pedigree)
 {
-    if (pedigree.visitedIds.count(id)) visit(id);
-    const Individual* member = pedigree.member(id);
-    if (!member) return;
-    for (int parentId : {member->fatherId, member->motherId}) {
-        const Individual* parent = parentId == 0 ? nullptr : pedigree.member(parentId);
-        if (!parent) continue;
-        for (int childId : parent->childIds)
-            if (pedigree.visitedIds.count(childId)) visit(childId);
-    }
+    // visitedIds is only ever added to between restarts; should it have
+    // been cleared, every id it holds is new.
+    if (pedigree.visitedIds.size() < caughtUp_) caughtUp_ = 0;
+    pedigree.visitedIds.forEachInsertedSince(caughtUp_, [this](int id) { visit(id); });
+    caughtUp_ = pedigree.visitedIds.size();
 }
 
 } // namespace tavirlen

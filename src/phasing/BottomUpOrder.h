@@ -30,10 +30,9 @@ public:
     // The member is now visited (an id visited already, or not a member, is ignored).
     void visit(int id);
 
-    // Takes over the visits a sibship pass made for `id`: the member itself
-    // and the children of its father and of its mother, as far as the
-    // pedigree's visitedIds holds them.
-    void catchUp(const Pedigree& pedigree, int id);
+    // Takes over the visits a pass marked in the pedigree's visitedIds since
+    // the last catch-up or restart.
+    void catchUp(const Pedigree& pedigree);
 
 private:
     int position(int id) const { return ids_.position(id); }
@@ -60,6 +59,7 @@ private:
     // qualifies keeps qualifying until it is visited); finding the smallest
     // costs the same in a family of any size.
     PositionSet qualified_;
+    std::size_t caughtUp_ = 0; // visitedIds' insertions taken over
 };
 
 } // namespace tavirlen

@@ -397,7 +397,7 @@ bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order)
                 pedigree.visitedIds.insert(id);
             else
                 pass(pedigree, id);
-            order.catchUp(pedigree, id);
+            order.catchUp(pedigree);
         }
     }
 
