@@ -73,29 +73,35 @@ bool Pedigree::writeOut(std::FILE* out) const
 {
     if (!out) return true;
     const std::string family = familyText();
-    std::string line;
+    std::string buffer;
     for (const auto& [id, m] : members) {
-        line.clear();
-        line += family;
-        line += '\t';
-        line += idText(id);
-        line += '\t';
-        line += idText(m.fatherId);
-        line += '\t';
-        line += idText(m.motherId);
-        line += '\t';
-        appendNumber(line, m.sex);
-        line += "\t0\t0\t";
+        const std::string own = idText(id);
+        const std::string father = idText(m.fatherId);
+        const std::string mother = idText(m.motherId);
+        // Per locus two alleles and two sources with their separators.
+        const std::size_t longest = family.size() + own.size() + father.size() + mother.size() + 16 +
+                                    (m.genotypes.size() + 1) * (4 * LineBuilder::longestNumber + 4);
+        LineBuilder line(buffer, longest);
+        line.put(family);
+        line.put('\t');
+        line.put(own);
+        line.put('\t');
+        line.put(father);
+        line.put('\t');
+        line.put(mother);
+        line.put('\t');
+        line.number(m.sex);
+        for (char c : {'\t', '0', '\t', '0', '\t'}) line.put(c);
         for (const GenotypeRecord& g : m.genotypes) {
-            appendNumber(line, g.allele1);
-            line += '|';
-            appendNumber(line, g.allele2);
-            line += '\t';
+            line.number(g.allele1);
+            line.put('|');
+            line.number(g.allele2);
+            line.put('\t');
         }
-        for (const GenotypeRecord& g : m.genotypes) appendNumber(line, g.paternalSource);
-        line += '\t';
-        for (const GenotypeRecord& g : m.genotypes) appendNumber(line, g.maternalSource);
-        line += '\n';
+        for (const GenotypeRecord& g : m.genotypes) line.number(g.paternalSource);
+        line.put('\t');
+        for (const GenotypeRecord& g : m.genotypes) line.number(g.maternalSource);
+        line.put('\n');
         std::fwrite(line.data(), 1, line.size(), out);
     }
     return true;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <string>
 
 namespace tavirlen {
@@ -12,5 +14,30 @@ inline void appendNumber(std::string& line, long long value)
     char digits[24];
     line.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
+
+// Builds a line in a buffer sized beforehand for the longest the line can
+// be: the .out line of a member at thousands of loci otherwise costs a check
+// of the string's capacity per character and a library call per number.
+class LineBuilder {
+public:
+    static constexpr std::size_t longestNumber = 20; // "-9223372036854775808"
+
+    LineBuilder(std::string& buffer, std::size_t longest) : buffer_(buffer)
+    {
+        if (buffer_.size() < longest) buffer_.resize(longest);
+        at_ = buffer_.data();
+        end_ = at_ + longest;
+    }
+    void put(char c) { *at_++ = c; }
+    void put(const std::string& text) { at_ = std::copy(text.begin(), text.end(), at_); }
+    void number(long long value) { at_ = std::to_chars(at_, end_, value).ptr; }
+    const char* data() const { return buffer_.data(); }
+    std::size_t size() const { return static_cast<std::size_t>(at_ - buffer_.data()); }
+
+private:
+    std::string& buffer_;
+    char* at_;
+    char* end_;
+};
 
 } // namespace tavirlen
