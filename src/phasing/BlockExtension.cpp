@@ -43,8 +43,8 @@ bool couldHavePassed(const GenotypeRecord& parent, int allele)
 // every non-founder to have both parents in the family.
 bool phaseable(const Pedigree& pedigree)
 {
-    if (!sameLocusCount(pedigree)) return false;
     for (const auto& [id, m] : pedigree.members) {
+        if (static_cast<int>(m.genotypes.size()) != pedigree.locusCount) return false;
         if (m.isFounder()) continue;
         if (!pedigree.member(m.fatherId) || !pedigree.member(m.motherId)) return false;
     }

@@ -230,8 +230,11 @@ void PhaseIndex::fillSource(Entry& child, int locus, int side, const Entry& pare
 void PhaseIndex::refreshAfterStep(int id)
 {
     if (!refreshed_) {
-        refreshSources(pedigree_);
-        for (Entry& e : entries_) catchUp(e, 0, e.loci);
+        // One walk: an entry's catch-up reads only its own member's records.
+        for (Entry& e : entries_) {
+            refreshSources(pedigree_, *e.member);
+            catchUp(e, 0, e.loci);
+        }
         refreshed_ = true;
         return;
     }

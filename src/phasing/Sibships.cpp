@@ -386,7 +386,6 @@ bool inferFromSibships(Pedigree& pedigree)
 
 bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order)
 {
-    if (!sameLocusCount(pedigree)) return true;
     for (auto pass : {sibshipBlocks, parentsFromChildren}) {
         pedigree.visitedIds.clear();
         order.restart(pedigree);

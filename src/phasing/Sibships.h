@@ -20,7 +20,8 @@ int nextBottomUp(const Pedigree& pedigree);
 // first seed block (seedId, blockStart, blockLength).
 bool inferFromSibships(Pedigree& pedigree);
 // The same with an order built for this family, which both walks restart
-// instead of building their own.
+// instead of building their own. The caller has checked that every member
+// has the family's number of loci (a walk over a deep family is not free).
 bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order);
 
 // One maternal sibship: the children of the mother of `memberId`.

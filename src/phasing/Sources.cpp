@@ -198,18 +198,24 @@ bool phaseByMendel(Pedigree& pedigree)
 
 void refreshSources(Pedigree& pedigree)
 {
-    for (auto& [id, m] : pedigree.members) {
-        if (m.isFounder()) continue;
-        for (int side = 0; side < 2; ++side) {
-            const Individual* parent = pedigree.member(m.parentId(side));
-            if (!parent) continue;
-            std::size_t loci = std::min(m.genotypes.size(), parent->genotypes.size());
-            for (std::size_t k = 0; k < loci; ++k) {
-                GenotypeRecord& g = m.genotypes[k];
-                const GenotypeRecord& p = parent->genotypes[k];
-                if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative()) continue;
-                g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
-            }
+    for (auto& [id, m] : pedigree.members) refreshSources(pedigree, m);
+}
+
+// A member's refresh reads only its parents' alleles and order, which no
+// refresh changes: the members may be refreshed one at a time, each with
+// whatever else the walk does to it.
+void refreshSources(const Pedigree& pedigree, Individual& m)
+{
+    if (m.isFounder()) return;
+    for (int side = 0; side < 2; ++side) {
+        const Individual* parent = pedigree.member(m.parentId(side));
+        if (!parent) continue;
+        std::size_t loci = std::min(m.genotypes.size(), parent->genotypes.size());
+        for (std::size_t k = 0; k < loci; ++k) {
+            GenotypeRecord& g = m.genotypes[k];
+            const GenotypeRecord& p = parent->genotypes[k];
+            if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative()) continue;
+            g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
         }
     }
 }
@@ -243,8 +249,10 @@ bool mayCarrySource(const GenotypeRecord& g, const Individual* parent, std::size
 bool countRecombinants(Pedigree& pedigree)
 {
     pedigree.recombinantCount = 0;
-    refreshSources(pedigree);
+    // The gaps filled below are the member's own sources, which no refresh
+    // reads: refreshing and counting go in one walk.
     for (auto& [id, m] : pedigree.members) {
+        refreshSources(pedigree, m);
         if (m.isFounder()) continue;
         for (int side = 0; side < 2; ++side) {
             const Individual* parent = pedigree.member(m.parentId(side));

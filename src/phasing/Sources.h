@@ -30,6 +30,8 @@ bool phaseByMendel(Pedigree& pedigree);
 // Fills undetermined sources of phased loci whose parent is phased and
 // heterozygous there.
 void refreshSources(Pedigree& pedigree);
+// The same for one member.
+void refreshSources(const Pedigree& pedigree, Individual& member);
 
 // Files a member into the pedigree's cleanQueue when it shows no change of
 // source on either side, else into its recombinantQueue.
