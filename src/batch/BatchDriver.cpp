@@ -610,7 +610,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     // Without a seed of the run's own, the families' streams follow from the
     // generator as it stands.
     run.runSeed = options.seed ? *options.seed : (static_cast<unsigned>(rand()) << 15) ^ static_cast<unsigned>(rand());
-    run.threads = options.threads > 0 ? options.threads : defaultThreads();
+    run.threads = !mode.stepWorthAThread ? 1 : options.threads > 0 ? options.threads : defaultThreads();
     run.rowOffset = options.firstFamily > 0 ? options.firstFamily - 1 : 0;
     if (auto problem = inputProblem(run.inputName)) {
         std::cerr << *problem << std::endl;

@@ -96,6 +96,10 @@ struct BatchMode {
     // Streaming modes count each finished family's founder haplotypes and let
     // it go; others keep what a step marks to keep.
     bool countsFounderHaplotypes = false;
+    // A step lighter than handing a family to another thread and back
+    // (mode n only formats a block) runs where the family is read, whatever
+    // --threads says.
+    bool stepWorthAThread = true;
 };
 
 // Everything one batch run holds: its options, the result files, the summary

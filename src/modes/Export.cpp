@@ -45,6 +45,7 @@ BatchMode exportMode()
     mode.checksFamilies = false;
     mode.startRun = exportStart;
     mode.endOfFamily = exportStep;
+    mode.stepWorthAThread = false;
     return mode;
 }
 
