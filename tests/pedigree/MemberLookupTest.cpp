@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace tavirlen {
 namespace {
@@ -74,18 +75,29 @@ TEST(MemberLookup, IdSetMatchesAnOrderedSetAcrossClears)
 {
     // Ids numbered densely (kept in a table by id, which widens at either
     // end), spread out (hashed), and dense until a far id arrives half-way.
+    // The ids inserted since a given count come in the order of insertion
+    // however the table grew meanwhile.
     const int spreads[][2] = {{60, 0}, {5000, 0}, {60, 100000}};
     for (const auto& [spread, far] : spreads) {
         std::mt19937 engine(9);
         IdSet set;
         std::set<int> model;
+        std::vector<int> inserted;
         for (int step = 0; step < 20000; ++step) {
             if (step % 3000 == 2999) {
                 set.clear();
                 model.clear();
+                inserted.clear();
+            }
+            if (step % 997 == 996) {
+                const std::size_t since = inserted.size() / 3;
+                std::vector<int> seen;
+                set.forEachInsertedSince(since, [&](int id) { seen.push_back(id); });
+                ASSERT_EQ(seen, std::vector<int>(inserted.begin() + static_cast<std::ptrdiff_t>(since), inserted.end()));
             }
             int k = static_cast<int>(engine() % static_cast<unsigned>(spread)) - spread / 2;
             if (far != 0 && step == 10000) k = far;
+            if (!model.count(k)) inserted.push_back(k);
             ASSERT_EQ(set.insert(k), model.insert(k).second) << spread;
             const int q = static_cast<int>(engine() % static_cast<unsigned>(spread)) - spread / 2;
             ASSERT_EQ(set.count(q), model.count(q)) << spread;
