@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <unordered_map>
 #include <utility>
 
@@ -138,6 +139,33 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
     const std::size_t childCount = couple.children.size();
     Word* father = flagsOf(couple.father);
     Word* mother = flagsOf(couple.mother);
+    // Most couples of a family are typed at most loci: each member has one
+    // genotype left, and when every child's can come from the parents' the
+    // couple keeps what it has.
+    constexpr std::size_t none = CoupleLayout::npos;
+    auto only = [words](const Word* flags) {
+        std::size_t found = none;
+        for (std::size_t w = 0; w < words; ++w) {
+            if (flags[w] == 0) continue;
+            if (found != none || (flags[w] & (flags[w] - 1)) != 0) return none;
+            found = w * 64 + static_cast<std::size_t>(__builtin_ctzll(flags[w]));
+        }
+        return found;
+    };
+    const std::size_t fatherOnly = only(father);
+    const std::size_t motherOnly = only(mother);
+    if (fatherOnly != none && motherOnly != none) {
+        const int f1 = static_cast<int>(fatherOnly / classes), f2 = static_cast<int>(fatherOnly % classes);
+        const int m1 = static_cast<int>(motherOnly / classes), m2 = static_cast<int>(motherOnly % classes);
+        const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
+                                          genotypeIndex(f2, m2)};
+        bool keeps = true;
+        for (std::size_t c = 0; c < childCount && keeps; ++c) {
+            const std::size_t child = only(flagsOf(couple.children[c]));
+            keeps = child != none && std::find(std::begin(offspring), std::end(offspring), child) != std::end(offspring);
+        }
+        if (keeps) return false;
+    }
     NarrowingSpace& space = narrowingSpace();
     space.kept.assign((2 + childCount) * words, 0);
     Word* fatherKept = space.kept.data();
