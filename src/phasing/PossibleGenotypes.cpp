@@ -3,8 +3,8 @@
 #include "phasing/PhasingHelpers.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <iterator>
 #include <unordered_map>
 #include <utility>
 
@@ -152,17 +152,21 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
         }
         return found;
     };
+    // The four genotypes a child of these parent genotypes can have.
+    auto offspringOf = [this](int f1, int f2, int m1, int m2) {
+        return std::array<std::size_t, 4>{genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
+                                          genotypeIndex(f2, m2)};
+    };
     const std::size_t fatherOnly = only(father);
     const std::size_t motherOnly = only(mother);
     if (fatherOnly != none && motherOnly != none) {
         const int f1 = static_cast<int>(fatherOnly / classes), f2 = static_cast<int>(fatherOnly % classes);
         const int m1 = static_cast<int>(motherOnly / classes), m2 = static_cast<int>(motherOnly % classes);
-        const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
-                                          genotypeIndex(f2, m2)};
+        const auto offspring = offspringOf(f1, f2, m1, m2);
         bool keeps = true;
         for (std::size_t c = 0; c < childCount && keeps; ++c) {
             const std::size_t child = only(flagsOf(couple.children[c]));
-            keeps = child != none && std::find(std::begin(offspring), std::end(offspring), child) != std::end(offspring);
+            keeps = child != none && std::find(offspring.begin(), offspring.end(), child) != offspring.end();
         }
         if (keeps) return false;
     }
@@ -186,8 +190,7 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
 
     for (auto [f1, f2] : space.fatherPairs) {
         for (auto [m1, m2] : space.motherPairs) {
-            const std::size_t offspring[4] = {genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
-                                              genotypeIndex(f2, m2)};
+            const auto offspring = offspringOf(f1, f2, m1, m2);
             bool every = true;
             for (std::size_t c = 0; c < childCount && every; ++c) {
                 const Word* child = childFlags(c);
