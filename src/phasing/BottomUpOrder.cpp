@@ -1,5 +1,7 @@
 #include "phasing/BottomUpOrder.h"
 
+#include <algorithm>
+
 namespace tavirlen {
 
 BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
@@ -32,6 +34,7 @@ void BottomUpOrder::restart(const Pedigree& pedigree)
 {
     const std::size_t n = ids_.size();
     qualified_ = PositionSet(static_cast<int>(n));
+    searchFrom_ = 0;
     for (Node& node : nodes_) {
         node.visited = 0;
         node.pending = 0;
@@ -64,13 +67,16 @@ bool BottomUpOrder::qualifies(int i) const
 
 int BottomUpOrder::next() const
 {
-    const int i = qualified_.next(0);
+    const int i = qualified_.next(searchFrom_);
+    searchFrom_ = i < 0 ? qualified_.size() : i;
     return i < 0 ? 0 : ids_.id(static_cast<std::size_t>(i));
 }
 
 void BottomUpOrder::recheck(int i)
 {
-    if (qualifies(i)) qualified_.insert(i);
+    if (!qualifies(i)) return;
+    qualified_.insert(i);
+    searchFrom_ = std::min(searchFrom_, i);
 }
 
 void BottomUpOrder::becameReady(int i)

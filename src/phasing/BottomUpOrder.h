@@ -59,6 +59,10 @@ private:
     // qualifies keeps qualifying until it is visited); finding the smallest
     // costs the same in a family of any size.
     PositionSet qualified_;
+    // No qualifying position lies below it. The smallest moves little from
+    // one step to the next, and a search from position 0 would climb the
+    // set's levels at every step of a deep family.
+    mutable int searchFrom_ = 0;
     std::size_t caughtUp_ = 0; // visitedIds' insertions taken over
 };
 
