@@ -119,13 +119,21 @@ private:
         return static_cast<int>(people_.size()) - 1;
     }
 
+    // One genotype in each run of 1 / untypedShare, at a drawn place, is
+    // untyped: every family and every depth holds the same share. Drawn one
+    // by one, the share of a whole chain strays by a tenth from one depth
+    // to the next, and the missing-allele steps' time with it.
     std::string text(int familyId)
     {
         std::ostringstream out;
+        const long run = untypedShare > 0 ? std::lround(1 / untypedShare) : 0;
+        long written = 0;
+        long untypedAt = -1;
         for (const Person& p : people_) {
             out << familyId << ' ' << p.id << ' ' << p.father << ' ' << p.mother << ' ' << p.sex << " 0 0";
-            for (int k = 0; k < loci_; ++k) {
-                if (heterozygousLoci_ == 0 && chance() < untypedShare)
+            for (int k = 0; k < loci_; ++k, ++written) {
+                if (run > 0 && written % run == 0) untypedAt = written + uniform(0, static_cast<int>(run) - 1);
+                if (heterozygousLoci_ == 0 && written == untypedAt)
                     out << " 0 0";
                 else if (uniform(0, 1))
                     out << ' ' << p.paternal[static_cast<std::size_t>(k)] << ' ' << p.maternal[static_cast<std::size_t>(k)];
