@@ -64,6 +64,19 @@ public:
 
     std::size_t size() const { return size_; }
 
+    // Room for `count` ids from low to high before they are inserted: a
+    // table filled from a whole family then allocates once instead of
+    // widening by half again a score of times.
+    void reserve(int low, int high, std::size_t count)
+    {
+        filled_.reserve(count);
+        if (!direct_ || size_ != 0 || low > high) return;
+        const long long span = static_cast<long long>(high) - low + 1;
+        if (span > 4 * static_cast<long long>(count) + 64) return;
+        base_ = low;
+        table_.assign(static_cast<std::size_t>(span), Value{});
+    }
+
     void clear()
     {
         for (std::size_t at : filled_) {

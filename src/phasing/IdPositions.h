@@ -17,6 +17,9 @@ public:
     explicit IdPositions(const Pedigree& pedigree)
     {
         ids_.reserve(pedigree.members.size());
+        if (!pedigree.members.empty())
+            positions_.reserve(pedigree.members.begin()->first, pedigree.members.rbegin()->first,
+                               pedigree.members.size());
         for (const auto& [id, m] : pedigree.members) {
             positions_.insert(id, static_cast<int>(ids_.size()) + 1);
             ids_.push_back(id);

@@ -2,6 +2,7 @@
 // set, against the standard containers they stand in for, through random
 // changes.
 #include "pedigree/IdSet.h"
+#include "pedigree/IdTable.h"
 #include "pedigree/MemberMap.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,25 @@ TEST(MemberLookup, IdSetMatchesAnOrderedSetAcrossClears)
         }
         EXPECT_EQ(set, model);
     }
+}
+
+TEST(MemberLookup, ReservedIdTableTakesIdsOutsideItsRange)
+{
+    // Reserved for 100..199, then given ids below, inside, far above (the
+    // switch to hashing) and a repeat: each keeps its value and its place in
+    // the order of insertion.
+    IdTable<int> table;
+    table.reserve(100, 199, 100);
+    const std::vector<int> ids = {150, 100, 199, 99, 37, 250, 1000000, 120};
+    for (std::size_t i = 0; i < ids.size(); ++i) ASSERT_TRUE(table.insert(ids[i], static_cast<int>(i) + 1));
+    EXPECT_FALSE(table.insert(150, 9));
+    std::vector<int> order;
+    table.forEach([&](int id, int value) {
+        order.push_back(id);
+        EXPECT_EQ(table.find(id), value);
+    });
+    EXPECT_EQ(order, ids);
+    EXPECT_EQ(table.find(151), 0);
 }
 
 } // namespace
