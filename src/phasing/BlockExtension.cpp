@@ -294,23 +294,33 @@ bool inferFromParents(Pedigree& pedigree, Individual& m, FillConstraints& constr
     return changed;
 }
 
-// One bottom-up pass; returns whether another pass is wanted.
-bool inferencePass(Pedigree& pedigree, FillConstraints& constraints, BottomUpOrder& order)
+// One bottom-up pass; returns whether another pass is wanted. The order
+// depends only on the family's links, so the first pass records it in
+// `sequence` and later passes follow the record: a pass then reads only the
+// members that can still lack an allele.
+bool inferencePass(Pedigree& pedigree, FillConstraints& constraints, BottomUpOrder& order, std::vector<int>& sequence)
 {
     bool again = false;
+    auto infer = [&](int id) {
+        // Both inferences fill only missing alleles of the member itself.
+        if (!constraints.mayLack(constraints.layout().slotOf(id))) return;
+        Individual& m = *pedigree.member(id);
+        inferFromChildren(pedigree, m, constraints);
+        if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
+    };
     // The order keeps the visits; nothing in the pass reads visitedIds.
     pedigree.visitedIds.clear();
+    if (!sequence.empty()) {
+        for (int id : sequence) infer(id);
+        return again;
+    }
     order.restart(pedigree);
     for (std::size_t visited = 0; visited < pedigree.members.size(); ++visited) {
         int id = order.next();
         if (id == 0) break;
-        // Both inferences fill only missing alleles of the member itself.
-        if (constraints.mayLack(constraints.layout().slotOf(id))) {
-            Individual& m = *pedigree.member(id);
-            inferFromChildren(pedigree, m, constraints);
-            if (!m.isFounder() && inferFromParents(pedigree, m, constraints) && !m.childIds.empty()) again = true;
-        }
+        infer(id);
         order.visit(id);
+        sequence.push_back(id);
     }
     return again;
 }
@@ -489,9 +499,10 @@ void inferMissingAlleles(Pedigree& pedigree, const CoupleLayout& layout, std::un
         return built;
     };
     int passes = 1;
+    std::vector<int> sequence;
     for (;;) {
         if (!constraints) constraints = next();
-        const bool again = inferencePass(pedigree, *constraints, order);
+        const bool again = inferencePass(pedigree, *constraints, order, sequence);
         earlier = std::move(constraints);
         if (!again) break;
         ++passes;
