@@ -56,12 +56,12 @@ private:
     Links<int> listedBy_; // members whose childIds name this one
     Links<int> fathered_; // members whose father this one is
     // Positions that qualify and are not visited yet (a member that
-    // qualifies keeps qualifying until it is visited); finding the smallest
-    // costs the same in a family of any size.
+    // qualifies keeps qualifying until it is visited).
     PositionSet qualified_;
     // No qualifying position lies below it. The smallest moves little from
-    // one step to the next, and a search from position 0 would climb the
-    // set's levels at every step of a deep family.
+    // one step to the next: a search from here stays in one word of the set,
+    // where one from position 0 would climb its levels, more of them the
+    // larger the family.
     mutable int searchFrom_ = 0;
     std::size_t caughtUp_ = 0; // visitedIds' insertions taken over
 };
