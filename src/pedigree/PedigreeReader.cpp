@@ -72,6 +72,20 @@ bool wholeNumber(const std::string& field, int& value)
     return true;
 }
 
+bool numericId(const std::string& field, int& value)
+{
+    // A field of zeros alone is "no parent", however it is padded.
+    if (!field.empty() && field.find_first_not_of('0') == std::string::npos) {
+        value = 0;
+        return true;
+    }
+    // Only the form a number is written back in is a number: "007" or "+7"
+    // read as 7 would be written as 7 and merge with a member "7".
+    const std::size_t first = !field.empty() && field[0] == '-' ? 1 : 0;
+    if (field.empty() || field[0] == '+' || (first < field.size() && field[first] == '0')) return false;
+    return wholeNumber(field, value);
+}
+
 bool wholeDecimal(const std::string& field, double& value)
 {
     if (field.empty() || field.find_first_not_of("+-0123456789.eE") != std::string::npos) return false;
@@ -159,7 +173,7 @@ std::unique_ptr<Pedigree> PedigreeReader::nextFromMembers()
         const std::string* texts[] = {&line.individualId, &line.fatherId, &line.motherId};
         for (int i = 0; i < 3; ++i) {
             entry.ids[i].text = *texts[i];
-            entry.ids[i].numeric = wholeNumber(entry.ids[i].text, entry.ids[i].value);
+            entry.ids[i].numeric = numericId(entry.ids[i].text, entry.ids[i].value);
         }
         parseDecimal(line.sex, member.sex);
         const bool founder = entry.ids[1].numeric && entry.ids[1].value == 0 && entry.ids[2].numeric
@@ -214,7 +228,7 @@ PedigreeReader::FamilyKey PedigreeReader::familyKey(const std::string& field)
 {
     FamilyKey key;
     int value = 0;
-    if (wholeNumber(field, value)) {
+    if (numericId(field, value)) {
         key.key = value;
         return key;
     }
@@ -234,7 +248,7 @@ void PedigreeReader::addMember(Pedigree& pedigree, std::vector<PendingMember>& p
     for (std::size_t i = 0; i < 3 && i + 1 < fields.size(); ++i) {
         IdField& id = entry.ids[i];
         id.text = fields[i + 1];
-        id.numeric = wholeNumber(id.text, id.value);
+        id.numeric = numericId(id.text, id.value);
     }
     if (fields.size() > 4) parseDecimal(fields[4], member.sex);
     // Founders' records start with known sources; the parent ids are final

@@ -29,6 +29,9 @@ ParseStatus parseDecimal(const std::string& field, int& value);
 
 // True when the whole field is an optional sign and digits that fit 32 bits.
 bool wholeNumber(const std::string& field, int& value);
+// An id field that is a number as the program writes numbers (no leading
+// zero, no plus sign), or zeros alone (0); any other id is text.
+bool numericId(const std::string& field, int& value);
 
 // True when the whole field is a decimal number (digits, an optional point,
 // an optional exponent): nothing after it, no hexadecimal, no infinity.

@@ -94,6 +94,24 @@ TEST(Reader, TextIdsAreNumberedAfterTheNumericOnesAndKeepTheirText)
     EXPECT_EQ(families[1]->familyText(), "2");
 }
 
+// A padded id keeps its text and never merges with the number it spells;
+// zeros alone still mean "no parent".
+TEST(Reader, PaddedIdsAreTextAndZerosAloneAreNoParent)
+{
+    auto families = readFamilies("007 01 00 000 1 0 0 1 1\n007 1 0 0 2 0 0 1 1\n007 +2 01 1 1 0 0 1 1\n"
+                                 "7 1 0 0 1 0 0 1 1\n");
+    ASSERT_EQ(families.size(), 2u);
+    const Pedigree& f = *families[0];
+    EXPECT_EQ(f.familyText(), "007");
+    EXPECT_EQ(families[1]->familyText(), "7");
+    std::vector<std::string> order;
+    for (const auto& [id, m] : f.members) order.push_back(f.idText(id));
+    EXPECT_EQ(order, (std::vector<std::string>{"1", "01", "+2"}));
+    EXPECT_TRUE(f.members.at(2).isFounder());
+    EXPECT_EQ(f.idText(f.members.at(3).fatherId), "01");
+    EXPECT_EQ(f.members.at(3).motherId, 1);
+}
+
 TEST(Reader, GroupsConsecutiveLinesOnly)
 {
     auto families = readFamilies("5 1 0 0 1 0 0 1 1\n5 2 0 0 2 0 0 1 1\n7 1 0 0 1 0 0 1 1\n"
