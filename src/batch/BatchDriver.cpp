@@ -649,6 +649,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
 
     OutputRouting routing;
     long long fittingMap = 0;
+    long long missingMap = 0; // families read against the map that do not fit it
     bool stopping = false; // a family's ordered part ended the run
     std::string stoppedAt;
     {
@@ -704,6 +705,7 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
                         + " markers but the family has " + std::to_string(pedigree->locusCount) + " loci";
                     std::cout << "Skipping family " << pedigree->familyText() << ": " << why << std::endl;
                     skip(why, "not matching the map");
+                    ++missingMap;
                     continue;
                 }
                 ++fittingMap;
@@ -739,7 +741,9 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     if (const auto& stop = reader->blankStop())
         std::cerr << "Reading stopped at the blank line " << stop->line << "; " << stop->furtherLines
                   << " further lines were not read" << std::endl;
-    if (!run.markers.empty() && fittingMap == 0 && run.table.size() > 0) {
+    // Only when families met the map and none fitted: families skipped for
+    // other reasons keep their own reasons in the table.
+    if (!run.markers.empty() && fittingMap == 0 && missingMap > 0) {
         std::cerr << "The map " << options.mapFile << " has " << run.markers.size()
                   << " markers and no family has that many loci" << std::endl;
         return 1;

@@ -14,6 +14,7 @@ std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
     LineReader lines(input);
     std::string line;
     std::size_t columns = 0;
+    double lastKnownBasePair = 0;
     while (lines.next(line)) {
         std::vector<std::string> fields = splitFields(line, " \t");
         if (fields.empty()) continue;
@@ -40,6 +41,13 @@ std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
             error = where + ": marker " + fields[1] + " lies before the marker above it";
             return std::nullopt;
         }
+        // Loci are read as neighbours on one chromosome: a crossover between
+        // two chromosomes would be counted as a recombination.
+        if (!map.chromosomes.empty() && fields[0] != map.chromosomes.front()) {
+            error = where + ": marker " + fields[1] + " is on chromosome " + fields[0] + ", the markers above it on "
+                + map.chromosomes.front() + "; a run reads one chromosome";
+            return std::nullopt;
+        }
         map.chromosomes.push_back(fields[0]);
         map.names.push_back(fields[1]);
         map.centimorgans.push_back(centimorgans);
@@ -51,6 +59,13 @@ std::optional<MarkerMap> readMarkerMap(std::istream& input, std::string& error)
                 error = where + ": \"" + fields[3] + "\" is not a base-pair position";
                 return std::nullopt;
             }
+            // Most maps give no centimorgans (all 0): then the base pairs
+            // are what orders the markers. 0 and below mean "not known".
+            if (basePair > 0 && basePair < lastKnownBasePair) {
+                error = where + ": marker " + fields[1] + " lies before the marker above it";
+                return std::nullopt;
+            }
+            if (basePair > 0) lastKnownBasePair = basePair;
             map.basePairs.push_back(static_cast<long long>(basePair));
         }
     }

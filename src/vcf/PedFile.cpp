@@ -1,6 +1,7 @@
 #include "vcf/PedFile.h"
 
 #include "pedigree/FamilyCheck.h"
+#include "pedigree/LineReader.h"
 #include "pedigree/PedigreeReader.h"
 
 #include <fstream>
@@ -50,10 +51,12 @@ std::optional<std::vector<MemberLine>> readPedFile(const std::string& path, std:
         return std::nullopt;
     }
     std::vector<MemberLine> members;
-    std::map<std::pair<std::string, std::string>, long> lineOf;
+    std::map<std::pair<std::string, std::string>, long long> lineOf;
     std::string line;
-    for (long number = 1; std::getline(in, line); ++number) {
-        std::vector<std::string> fields = splitFields(line, " \t\r");
+    LineReader lines(in);
+    while (lines.next(line)) {
+        const long long number = lines.lineNumber();
+        std::vector<std::string> fields = splitFields(line, " \t");
         if (fields.empty() || fields[0][0] == '#') continue;
         if (fields.size() < 5) {
             error = "line " + std::to_string(number) + " of " + path + " has " + std::to_string(fields.size())

@@ -174,9 +174,24 @@ TEST(MarkerMap, NamesTheCrossoversAndWeighsModeIIntervalsByHaldane)
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.errors, "The map short.map has 2 markers and no family has that many loci\n");
     EXPECT_FALSE(test::fileExists("s.res"));
-    writeFile("bad.map", "5 rs1 0 1000\n5 rs2 x 2000\n");
-    EXPECT_EQ(runTavirlen({"-b", "fam.txt", "--map", "bad.map", "--quiet", "--seed", "1"}).errors,
-              "Cannot use map file bad.map: line 2: \"x\" is not a position in centimorgans\n");
+    // Families skipped for their own reasons keep them: the map is not blamed.
+    writeFile("two.txt", "1 1 0 0 1 0 0 1 2 1 2 1 2\n1 2 0 0 2 0 0 3 3 3 3 3 3\n");
+    test::RunResult small = runTavirlen({"-b", "two.txt", "--map", "fam.map", "--quiet", "--out", "small", "--seed", "1"});
+    EXPECT_EQ(small.status, 0) << small.errors;
+    EXPECT_NE(readFile("small.summary.tsv").find("fewer than 3 members"), std::string::npos);
+
+    const std::pair<const char*, const char*> badMaps[] = {
+        {"5 rs1 0 1000\n5 rs2 x 2000\n", "line 2: \"x\" is not a position in centimorgans"},
+        // With no centimorgans the base pairs order the markers.
+        {"5 rs1 0 1000\n5 rs2 0 3000\n5 rs3 0 2000\n", "line 3: marker rs3 lies before the marker above it"},
+        {"5 rs1 0 1000\n5 rs2 0 3000\n6 rs3 0 500\n",
+         "line 3: marker rs3 is on chromosome 6, the markers above it on 5; a run reads one chromosome"},
+    };
+    for (const auto& [text, message] : badMaps) {
+        writeFile("bad.map", text);
+        EXPECT_EQ(runTavirlen({"-b", "fam.txt", "--map", "bad.map", "--quiet", "--seed", "1"}).errors,
+                  "Cannot use map file bad.map: " + std::string(message) + "\n");
+    }
 }
 
 } // namespace

@@ -204,6 +204,13 @@ TEST(FamilyVcf, WrongInputStopsTheRunWithOneLine)
     auto input = readFamilyVcf("fam.vcf", "fam.ped", "2", error);
     ASSERT_TRUE(input) << error;
     EXPECT_EQ(input->markers.basePairs, std::vector<long long>{100});
+    // A byte-order mark and old Mac line ends change nothing in what is read.
+    test::writeFile("fam.ped", "\xEF\xBB\xBF" "f A 0 0 1\rf B 0 0 2\rf C A B 1\r");
+    input = readFamilyVcf("fam.vcf", "fam.ped", "2", error);
+    ASSERT_TRUE(input) << error;
+    ASSERT_EQ(input->members.size(), 3u);
+    EXPECT_EQ(input->members[0].familyId, "f");
+    EXPECT_EQ(input->members[2].fatherId, "A");
 
     // Nothing is left behind by a write that fails: the input changed since it
     // was read, the folder is missing, the ending is unknown.
