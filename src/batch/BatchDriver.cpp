@@ -652,9 +652,10 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     long long missingMap = 0; // families read against the map that do not fit it
     bool stopping = false; // a family's ordered part ended the run
     std::string stoppedAt;
+    std::size_t familiesSeen = 0;
     {
         FamilyQueue queue(run, mode, feedback);
-        std::size_t index = 0;
+        std::size_t& index = familiesSeen;
         while (std::unique_ptr<Pedigree> pedigree = reader->next()) {
             if (options.lastFamily > 0 && index >= options.lastFamily) break;
             pedigree->inputIndex = index;
@@ -738,6 +739,12 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
         if (queue.stopped()) stoppedAt = queue.stoppedAt();
     }
     reportSplitFamilies(run.table);
+    // Not an error: the last part of a job array may lie past a file's end.
+    // But a mistyped range must not pass for a run that read nothing.
+    if (options.firstFamily > 0 && familiesSeen < options.firstFamily)
+        std::cerr << "--families " << options.firstFamily << ":" << options.lastFamily << ": the input holds "
+                  << familiesSeen << (familiesSeen == 1 ? " family" : " families") << "; none is in the range"
+                  << std::endl;
     if (const auto& stop = reader->blankStop())
         std::cerr << "Reading stopped at the blank line " << stop->line << "; " << stop->furtherLines
                   << " further lines were not read" << std::endl;

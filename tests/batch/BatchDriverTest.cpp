@@ -363,6 +363,10 @@ TEST(FamilyRanges, PartsRunApartAndMergedEqualOneRun)
         const std::string whole = test::maskTimes(readFile("whole.res"));
         EXPECT_EQ(test::maskTimes(readFile("merged.res")), whole.substr(0, whole.find("Total"))) << mode;
     }
+    // A range past the end is no error (a job array's last part) but says so.
+    test::RunResult past = runTavirlen({"-b", "fam.txt", "--families", "51:60", "--seed", "3", "--quiet", "--out", "p"});
+    EXPECT_EQ(past.status, 0);
+    EXPECT_EQ(past.errors, "--families 51:60: the input holds 50 families; none is in the range\n");
 }
 
 // --polish through the command line: a complete trio over 2,000 markers,
