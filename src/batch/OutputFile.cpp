@@ -54,14 +54,16 @@ std::optional<std::string> OutputFile::open(const std::string& name, bool append
     ::unlink(temporary.c_str());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 || !(file_ = ::fdopen(fd, "w"))) {
+        const int reason = errno;
         if (fd >= 0) ::close(fd);
-        return "Cannot create result file: " + name;
+        return "Cannot create result file: " + name + " (" + std::strerror(reason) + ")";
     }
     buffer_.attach(file_);
     stream_.clear();
     if (append && !copyInto(name, file_)) {
+        const int reason = errno != 0 ? errno : EIO;
         discard();
-        return "Cannot create result file: " + name;
+        return "Cannot create result file: " + name + " (" + std::strerror(reason) + ")";
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "batch/ResultFiles.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sys/stat.h>
@@ -118,7 +120,7 @@ std::optional<std::string> refuseResultName(const std::string& name, const RunOp
     if (S_ISREG(info.st_mode) && holdsOwnResult(name)) return std::nullopt;
     if (S_ISLNK(info.st_mode) && ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode) && holdsOwnResult(name))
         return std::nullopt;
-    if (S_ISDIR(info.st_mode)) return "Cannot create result file: " + name;
+    if (S_ISDIR(info.st_mode)) return "Cannot create result file: " + name + " (" + std::strerror(EISDIR) + ")";
     return "Result file " + name
         + " exists and was not written by tavirlen; choose another name with --out PREFIX, or pass --force";
 }

@@ -186,13 +186,16 @@ TEST(BatchDriver, ResultFileThatCannotBeCreatedIsAnError)
     std::filesystem::create_directory("fam.res");
     test::RunResult r = runTavirlen({"-b", "fam.txt", "--seed", "1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.errors, "Cannot create result file: fam.res\n");
+    EXPECT_EQ(r.errors, "Cannot create result file: fam.res (Is a directory)\n");
 
     std::filesystem::create_directory("fam.txt-m10.txt");
     r = runTavirlen({"-n", "fam.txt", "--quiet"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.errors, "Cannot create result file: fam.txt-m10.txt\n");
+    EXPECT_EQ(r.errors, "Cannot create result file: fam.txt-m10.txt (Is a directory)\n");
     EXPECT_FALSE(fileExists("fam.txt-m15.txt"));
+
+    r = runTavirlen({"-b", "fam.txt", "--seed", "1", "--out", "missing/fam"});
+    EXPECT_EQ(r.errors, "Cannot create result file: missing/fam.dat (No such file or directory)\n");
 }
 
 TEST(BatchDriver, NeverOverwritesTheInput)

@@ -181,7 +181,7 @@ TEST(ErrorScreening, FilesThatCannotBeOpenedOrCreatedEndTheRunWithStatusOne)
     std::filesystem::create_directory("in.mrh");
     test::RunResult blocked = test::runTavirlen({"-e", "in.txt"});
     EXPECT_EQ(blocked.status, 1);
-    EXPECT_EQ(blocked.errors, "Cannot create result file: in.mrh\n");
+    EXPECT_EQ(blocked.errors, "Cannot create result file: in.mrh (Is a directory)\n");
     EXPECT_EQ(blocked.output, "");
 
     writeFile("x.inb", header);

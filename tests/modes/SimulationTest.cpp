@@ -262,7 +262,7 @@ TEST(Simulation, FilesThatCannotBeOpenedOrCreatedEndTheRunWithStatusOne)
     std::filesystem::create_directory("ped-6-2-0.txt");
     test::RunResult blocked = test::runTavirlen({"-s", "ped.txt", "--seed", "1"});
     EXPECT_EQ(blocked.status, 1);
-    EXPECT_EQ(blocked.errors, "Cannot create result file: ped-6-2-0.txt\n");
+    EXPECT_EQ(blocked.errors, "Cannot create result file: ped-6-2-0.txt (Is a directory)\n");
     std::filesystem::create_directory("ped-vary--26--summary");
     EXPECT_EQ(test::runTavirlen({"-d", "ped.txt"}).status, 1);
 }
