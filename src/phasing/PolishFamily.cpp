@@ -27,7 +27,12 @@ constexpr std::size_t mostWork = std::size_t(1) << 29;
 // where the parent cannot have passed it on.
 int link(std::pair<int, int> parent, int allele)
 {
-    if (missingAllele(allele) || missingAllele(parent.first) || missingAllele(parent.second)) return -1;
+    if (missingAllele(allele)) return -1;
+    if (missingAllele(parent.first) != missingAllele(parent.second)) {
+        const bool firstLacking = missingAllele(parent.first);
+        return allele == (firstLacking ? parent.second : parent.first) ? -1 : (firstLacking ? 0 : 1);
+    }
+    if (missingAllele(parent.first)) return -1;
     if (parent.first == parent.second) return allele == parent.first ? -1 : -2;
     if (allele == parent.first) return 0;
     if (allele == parent.second) return 1;

@@ -1,5 +1,7 @@
 #include "phasing/Sources.h"
 
+#include "phasing/PhasingHelpers.h"
+
 #include <algorithm>
 
 namespace tavirlen {
@@ -244,6 +246,18 @@ bool mayCarrySource(const GenotypeRecord& g, const Individual* parent, std::size
     return p.phased || !p.informative();
 }
 
+// The source a parent with one allele missing at the locus must be for the
+// member's allele: the missing one, when the member carries another allele
+// than the typed one. -1 when the alleles do not force it.
+int forcedSource(const GenotypeRecord& g, const Individual* parent, std::size_t k, int side)
+{
+    if (!g.phased || !parent || k >= parent->genotypes.size() || missingAllele(g.allele(side))) return -1;
+    const GenotypeRecord& p = parent->genotypes[k];
+    if (missingAllele(p.allele1) == missingAllele(p.allele2)) return -1;
+    const int lacking = missingAllele(p.allele1) ? 0 : 1;
+    return g.allele(side) == p.allele(1 - lacking) ? -1 : lacking;
+}
+
 } // namespace
 
 bool countRecombinants(Pedigree& pedigree)
@@ -259,6 +273,11 @@ bool countRecombinants(Pedigree& pedigree)
             int last = -1;
             for (std::size_t k = 0; k < m.genotypes.size(); ++k) {
                 GenotypeRecord& g = m.genotypes[k];
+                // A gap filled from a neighbour, or a walk, may have named
+                // the typed allele of a parent that lacks the other one,
+                // where the member carries another allele: it got the missing one.
+                const int forced = forcedSource(g, parent, k, side);
+                if (forced != -1) g.source(side) = forced;
                 int source = g.source(side);
                 if (last == -1) {
                     if (source == -1) continue;

@@ -64,12 +64,14 @@ WrittenFaults writtenFaults(const Pedigree& pedigree)
             for (std::size_t k = 0; k < m.genotypes.size() && k < parent->genotypes.size(); ++k) {
                 const GenotypeRecord& g = m.genotypes[k];
                 const GenotypeRecord& p = parent->genotypes[k];
-                if (p.allele1 < 1 || p.allele2 < 1 || g.allele(side) < 1) continue;
-                if (g.allele(side) != p.allele1 && g.allele(side) != p.allele2) {
+                if (g.allele(side) < 1) continue;
+                const int source = g.source(side);
+                if (p.allele1 >= 1 && p.allele2 >= 1 && g.allele(side) != p.allele1 && g.allele(side) != p.allele2) {
                     ++faults.unfitAlleles;
                     note(id, side, k, "unfit allele");
-                } else if (p.allele1 != p.allele2 && g.source(side) != -1
-                           && p.allele(g.source(side)) != g.allele(side)) {
+                } else if ((source == 0 || source == 1) && p.allele(source) >= 1 && p.allele(source) != g.allele(side)) {
+                    // Also where the parent lacks its other allele: a source
+                    // naming its typed one says the child carries that.
                     ++faults.wrongSources;
                     note(id, side, k, "wrong source");
                 }

@@ -106,6 +106,7 @@ void expectSoundPolish(Pedigree& p, const std::map<int, Individual>& asRead, con
     seedRandom(5);
     EXPECT_EQ(next, tavirlen::rand());
     EXPECT_LE(p.recombinantCount, extended) << text;
+    SCOPED_TRACE("after polishing");
     expectSoundResult(p, asRead, text);
     bool complete = true;
     for (const auto& [id, m] : p.members)
