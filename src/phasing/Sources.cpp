@@ -155,6 +155,15 @@ int phaseNonFounder(Individual& child, const Individual& father, const Individua
             } else {
                 g.phased = true;
             }
+            // With one allele missing, the 0 above reads as an allele no
+            // typed parent carries: the typed allele goes to the parent that
+            // can have passed it where the other cannot.
+            if (g.phased && missingAllele(g.allele1) != missingAllele(g.allele2)) {
+                const int side = missingAllele(g.allele1) ? 1 : 0;
+                const GenotypeRecord& own = side == 0 ? f : m;
+                const GenotypeRecord& other = side == 0 ? m : f;
+                if (!carries(own, g.allele(side)) && carries(other, g.allele(side))) std::swap(g.allele1, g.allele2);
+            }
         } else {
             g.phased = true;
         }
@@ -216,7 +225,10 @@ void refreshSources(const Pedigree& pedigree, Individual& m)
         for (std::size_t k = 0; k < loci; ++k) {
             GenotypeRecord& g = m.genotypes[k];
             const GenotypeRecord& p = parent->genotypes[k];
-            if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative()) continue;
+            // A missing allele names neither of the parent's: its source is
+            // left to the neighbours, not made up from the 0.
+            if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative() || missingAllele(g.allele(side)))
+                continue;
             g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
         }
     }

@@ -112,7 +112,7 @@ void expectSoundPolish(Pedigree& p, const std::map<int, Individual>& asRead, con
     for (const auto& [id, m] : p.members)
         for (const GenotypeRecord& g : m.genotypes) complete = complete && g.phased;
     if (complete)
-        EXPECT_EQ(p.recombinantCount, storedRecombinants(p)) << text;
+        EXPECT_EQ(p.recombinantCount, storedRecombinants(p)) << text << describe(p);
     else
         EXPECT_EQ(describe(p), before) << text;
 }

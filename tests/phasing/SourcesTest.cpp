@@ -106,6 +106,18 @@ TEST(PhaseByMendel, AnUntypedParentAcceptsAnyAllele)
     EXPECT_EQ(loci(*p, 3), "1|2(-1,-1) 1 2(-1,-1) 3 1(-1,-1)");
 }
 
+// A child's own 0 is no allele that a typed parent lacks: the typed allele
+// goes to the parent who carries it, and the 0 gets no source made up.
+TEST(PhaseByMendel, AChildsTypedAlleleGoesToTheParentWhoCarriesIt)
+{
+    for (const std::string child : {"0 2", "2 0"}) {
+        auto p = readFamily("1 1 0 0 1 0 0 1 4\n1 2 0 0 2 0 0 3 2\n1 3 1 2 1 0 0 " + child + "\n");
+        phaseByMendel(*p);
+        refreshSources(*p);
+        EXPECT_EQ(loci(*p, 3), "0|2(-1,1)") << child;
+    }
+}
+
 TEST(CountRecombinants, CountsChangesAndFillsPhasedGaps)
 {
     auto p = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 1 1 2 1 2\n"
