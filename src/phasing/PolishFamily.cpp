@@ -30,7 +30,7 @@ int link(std::pair<int, int> parent, int allele)
     if (missingAllele(allele)) return -1;
     if (missingAllele(parent.first) != missingAllele(parent.second)) {
         const bool firstLacking = missingAllele(parent.first);
-        return allele == (firstLacking ? parent.second : parent.first) ? -1 : (firstLacking ? 0 : 1);
+        return allele == (firstLacking ? parent.second : parent.first) ? (firstLacking ? 1 : 0) : (firstLacking ? 0 : 1);
     }
     if (missingAllele(parent.first)) return -1;
     if (parent.first == parent.second) return allele == parent.first ? -1 : -2;

@@ -14,7 +14,7 @@ int sourceOf(const GenotypeRecord& parent, int allele)
     // the child's allele in the other.
     if (missingAllele(parent.allele1) != missingAllele(parent.allele2)) {
         const int lacking = missingAllele(parent.allele1) ? 0 : 1;
-        return allele == parent.allele(1 - lacking) ? -1 : lacking;
+        return allele == parent.allele(1 - lacking) ? 1 - lacking : lacking;
     }
     if (!parent.informative()) return -1;
     if (allele == parent.allele1) return 0;

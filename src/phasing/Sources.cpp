@@ -3,6 +3,9 @@
 #include "phasing/PhasingHelpers.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <vector>
 
 namespace tavirlen {
 
@@ -272,7 +275,10 @@ int forcedSource(const GenotypeRecord& g, const Individual* parent, std::size_t 
 
 } // namespace
 
-bool countRecombinants(Pedigree& pedigree)
+namespace {
+
+// One walk of the count: fills the gaps and counts the changes of source.
+void countSourceChanges(Pedigree& pedigree)
 {
     pedigree.recombinantCount = 0;
     // The gaps filled below are the member's own sources, which no refresh
@@ -308,6 +314,96 @@ bool countRecombinants(Pedigree& pedigree)
             }
         }
     }
+}
+
+// A parent's missing allele is one allele, whichever children name it. A
+// gap filled from a neighbour can name one slot for children carrying
+// different alleles; each slot then stands for the allele most of its
+// children show (a typed slot for its own), and a child showing another
+// takes the other slot where that can hold its allele. Returns whether a
+// source changed.
+bool settleMissingAlleles(Pedigree& pedigree)
+{
+    struct Naming {
+        GenotypeRecord* g;
+        int side;
+    };
+    // (parent, locus) -> the children naming each slot
+    std::map<std::pair<int, std::size_t>, std::array<std::vector<Naming>, 2>> named;
+    for (auto& [id, m] : pedigree.members) {
+        if (m.isFounder()) continue;
+        for (int side = 0; side < 2; ++side) {
+            const Individual* parent = pedigree.member(m.parentId(side));
+            for (std::size_t k = 0; parent && k < m.genotypes.size() && k < parent->genotypes.size(); ++k) {
+                const GenotypeRecord& p = parent->genotypes[k];
+                GenotypeRecord& g = m.genotypes[k];
+                const int source = g.source(side);
+                if ((!missingAllele(p.allele1) && !missingAllele(p.allele2)) || (source != 0 && source != 1)
+                    || missingAllele(g.allele(side)))
+                    continue;
+                named[{parent->individualId, k}][static_cast<std::size_t>(source)].push_back({&g, side});
+            }
+        }
+    }
+    bool changed = false;
+    for (auto& [at, slots] : named) {
+        const GenotypeRecord& p = pedigree.member(at.first)->genotypes[at.second];
+        auto mostShown = [&slots](int slot, int avoid) {
+            std::map<int, int> counts;
+            for (const Naming& n : slots[static_cast<std::size_t>(slot)]) ++counts[n.g->allele(n.side)];
+            int best = 0, bestCount = 0;
+            for (auto [allele, count] : counts)
+                if (allele != avoid && count > bestCount) best = allele, bestCount = count;
+            return best;
+        };
+        // The slots' alleles, deciding one slot first, and the moves that
+        // follow; the order that leaves fewer children unsettled is taken.
+        struct Plan {
+            int value[2];
+            std::vector<std::pair<const Naming*, int>> moves;
+            int unsettled = 0;
+        };
+        auto plan = [&](int firstSlot) {
+            Plan result{{p.allele1, p.allele2}, {}, 0};
+            for (int slot : {firstSlot, 1 - firstSlot}) {
+                if (!missingAllele(result.value[slot])) continue;
+                result.value[slot] = mostShown(slot, result.value[1 - slot]);
+                // Only the other slot's allele shown: the parent may carry it twice.
+                if (missingAllele(result.value[slot])) result.value[slot] = mostShown(slot, 0);
+            }
+            for (int slot = 0; slot < 2; ++slot) {
+                for (const Naming& n : slots[static_cast<std::size_t>(slot)]) {
+                    const int allele = n.g->allele(n.side);
+                    if (allele == result.value[slot]) continue;
+                    int& other = result.value[1 - slot];
+                    if (missingAllele(other)) other = allele;
+                    if (other == allele)
+                        result.moves.push_back({&n, 1 - slot});
+                    else
+                        ++result.unsettled;
+                }
+            }
+            return result;
+        };
+        Plan first = plan(0), second = plan(1);
+        const Plan& chosen = second.unsettled < first.unsettled
+                || (second.unsettled == first.unsettled && second.moves.size() < first.moves.size())
+            ? second
+            : first;
+        for (auto [n, slot] : chosen.moves) {
+            n->g->source(n->side) = slot;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+} // namespace
+
+bool countRecombinants(Pedigree& pedigree)
+{
+    countSourceChanges(pedigree);
+    if (settleMissingAlleles(pedigree)) countSourceChanges(pedigree);
     return true;
 }
 

@@ -141,6 +141,23 @@ TEST(CountRecombinants, CountsChangesAndFillsPhasedGaps)
     EXPECT_EQ(p->recombinantCount, 3);
 }
 
+// A parent's missing allele is one allele. Child 4's 1 can only be the
+// father's missing allele, so child 3's 2 is his typed one, not the missing
+// one its neighbour would name: one recombinant, not none.
+TEST(CountRecombinants, AParentsMissingAlleleIsOneAllele)
+{
+    auto p = readFamily("1 1 0 0 1 0 0 1 2 0 0\n1 2 0 0 2 0 0 3 4 0 0\n"
+                        "1 3 1 2 1 0 0 1 3 2 2\n1 4 1 2 1 0 0 1 3 1 2\n");
+    setLoci(*p->member(1), "1|2(0,0) 0|2(0,0)");
+    setLoci(*p->member(2), "3|4(0,0) 2|1(0,0)");
+    setLoci(*p->member(3), "1|3(0,0) 2|2(-1,0)");
+    setLoci(*p->member(4), "1|3(0,0) 1|2(1,0)");
+    countRecombinants(*p);
+    EXPECT_EQ(loci(*p, 3), "1|3(0,0) 2|2(1,0)");
+    EXPECT_EQ(loci(*p, 4), "1|3(0,0) 1|2(0,0)");
+    EXPECT_EQ(p->recombinantCount, 1);
+}
+
 TEST(FlankingSources, NearestDeterminedSourcesAroundALocusAndTheirCode)
 {
     auto p = readFamily("1 1 0 0 1 0 0 1 2 1 2 1 2 1 2 1 2\n", 7, false);
