@@ -67,7 +67,8 @@ TEST(CommandLine, HelpVersionAndUsageErrorsHaveTheirExitStatuses)
     const std::string shortUsage = usageStart + "i:\tinteger linear programming\n";
     const std::vector<std::vector<std::string>> wrong = {
         {"-b", "f.txt", "--bogus"}, {"-b", "f.txt", "--seed", "x"}, {"-b", "f.txt", "--max-solutions", "3"},
-        {"-m", "f.txt", "--max-solutions", "0"}, {"--out", "", "-b", "f.txt"}};
+        {"-m", "f.txt", "--max-solutions", "0"}, {"--out", "", "-b", "f.txt"},
+        {"-b", "f.txt", "--ped", "f.ped", "--vcf-out", "out.txt"}};
     for (const auto& args : wrong) {
         test::RunResult r = runTavirlen(args);
         EXPECT_EQ(r.status, 2) << args[2];
