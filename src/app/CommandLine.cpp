@@ -12,6 +12,7 @@
 #include "pedigree/PedigreeReader.h"
 #include "pedigree/Random.h"
 #include "phasing/BlockExtensionMode.h"
+#include "vcf/PhasedVcf.h"
 
 #include <CLI/CLI.hpp>
 
@@ -231,14 +232,8 @@ int runCommandLine(int argc, const char* const* argv)
     if (options.pedFile.empty() && (!options.region.empty() || !options.vcfOut.empty()))
         return usageError(shortUsageEnd, "--region and --vcf-out need a VCF input with --ped");
     if (options.fill && options.vcfOut.empty()) return usageError(shortUsageEnd, "--fill needs --vcf-out");
-    if (!options.vcfOut.empty()) {
-        auto endsWith = [&](const std::string& ending) {
-            const std::string& name = options.vcfOut;
-            return name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
-        };
-        if (!endsWith(".vcf") && !endsWith(".vcf.gz") && !endsWith(".bcf"))
-            return usageError(shortUsageEnd, "--vcf-out takes a file ending in .vcf, .vcf.gz or .bcf");
-    }
+    if (!options.vcfOut.empty() && !namesVcfFormat(options.vcfOut))
+        return usageError(shortUsageEnd, "--vcf-out takes a file ending in .vcf, .vcf.gz or .bcf");
     if (!*seedOption) {
         seed = static_cast<unsigned>(std::time(nullptr));
         if (mode->random) std::cerr << "seed " << seed << std::endl;

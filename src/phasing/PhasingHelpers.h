@@ -11,6 +11,14 @@ namespace tavirlen {
 // Any code below 1 stands for a missing allele.
 inline bool missingAllele(int allele) { return allele < 1; }
 
+// The slot (0 or 1) of a genotype's one missing allele; -1 when both or
+// neither are missing.
+inline int lackingSlot(const GenotypeRecord& g)
+{
+    if (missingAllele(g.allele1) == missingAllele(g.allele2)) return -1;
+    return missingAllele(g.allele1) ? 0 : 1;
+}
+
 // Arrangement of a locus as the parent programme sees it: 0 when allele1 is
 // the smaller allele, 1 otherwise. Swapping two different alleles flips it.
 inline int arrangement(const GenotypeRecord& g) { return g.allele1 < g.allele2 ? 0 : 1; }

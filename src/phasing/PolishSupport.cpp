@@ -10,12 +10,11 @@ namespace tavirlen::polish {
 int sourceOf(const GenotypeRecord& parent, int allele)
 {
     if (missingAllele(allele)) return -1;
-    // A parent lacking one allele passed that one on when it does not carry
-    // the child's allele in the other.
-    if (missingAllele(parent.allele1) != missingAllele(parent.allele2)) {
-        const int lacking = missingAllele(parent.allele1) ? 0 : 1;
+    // A parent lacking one allele passed that one on when its typed allele is
+    // not the child's; a child carrying the typed one is counted on it, since
+    // a sibling may show the missing one to be another allele.
+    if (const int lacking = lackingSlot(parent); lacking != -1)
         return allele == parent.allele(1 - lacking) ? 1 - lacking : lacking;
-    }
     if (!parent.informative()) return -1;
     if (allele == parent.allele1) return 0;
     if (allele == parent.allele2) return 1;

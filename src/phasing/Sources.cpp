@@ -268,9 +268,8 @@ int forcedSource(const GenotypeRecord& g, const Individual* parent, std::size_t 
 {
     if (!g.phased || !parent || k >= parent->genotypes.size() || missingAllele(g.allele(side))) return -1;
     const GenotypeRecord& p = parent->genotypes[k];
-    if (missingAllele(p.allele1) == missingAllele(p.allele2)) return -1;
-    const int lacking = missingAllele(p.allele1) ? 0 : 1;
-    return g.allele(side) == p.allele(1 - lacking) ? -1 : lacking;
+    const int lacking = lackingSlot(p);
+    return lacking == -1 || g.allele(side) == p.allele(1 - lacking) ? -1 : lacking;
 }
 
 } // namespace

@@ -197,6 +197,11 @@ private:
 
 } // namespace
 
+bool namesVcfFormat(const std::string& path)
+{
+    return outputMode(path) != nullptr;
+}
+
 bool writePhasedVcf(const std::string& inputPath, const std::string& outputPath, const PhasedVcfCalls& calls,
                     std::string& error)
 {

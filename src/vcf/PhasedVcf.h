@@ -57,6 +57,9 @@ private:
 // sites that were left out pass unchanged. The file appears under its name
 // only once it is complete; on failure nothing is left and `error` holds one
 // line.
+// True when the name ends in .vcf, .vcf.gz or .bcf, the formats written.
+bool namesVcfFormat(const std::string& path);
+
 // True when the file is a VCF/BCF this program wrote (its header states the
 // paternal-first convention), so that a later run may replace it.
 bool phasedVcfOfTavirlen(const std::string& path);
