@@ -345,8 +345,10 @@ bool settleMissingAlleles(Pedigree& pedigree)
         }
     }
     bool changed = false;
-    for (auto& [at, slots] : named) {
-        const GenotypeRecord& p = pedigree.member(at.first)->genotypes[at.second];
+    for (auto& entry : named) {
+        // A plain reference: before C++20 a lambda cannot take a structured binding.
+        const std::array<std::vector<Naming>, 2>& slots = entry.second;
+        const GenotypeRecord& p = pedigree.member(entry.first.first)->genotypes[entry.first.second];
         auto mostShown = [&slots](int slot, int avoid) {
             std::map<int, int> counts;
             for (const Naming& n : slots[static_cast<std::size_t>(slot)]) ++counts[n.g->allele(n.side)];
