@@ -29,8 +29,10 @@ int link(std::pair<int, int> parent, int allele)
 {
     if (missingAllele(allele)) return -1;
     if (missingAllele(parent.first) != missingAllele(parent.second)) {
-        const bool firstLacking = missingAllele(parent.first);
-        return allele == (firstLacking ? parent.second : parent.first) ? (firstLacking ? 1 : 0) : (firstLacking ? 0 : 1);
+        // As polish::sourceOf: the typed allele where the child carries it, else the missing one.
+        const int lacking = missingAllele(parent.first) ? 0 : 1;
+        const int typed = lacking == 0 ? parent.second : parent.first;
+        return allele == typed ? 1 - lacking : lacking;
     }
     if (missingAllele(parent.first)) return -1;
     if (parent.first == parent.second) return allele == parent.first ? -1 : -2;

@@ -272,10 +272,6 @@ int forcedSource(const GenotypeRecord& g, const Individual* parent, std::size_t 
     return lacking == -1 || g.allele(side) == p.allele(1 - lacking) ? -1 : lacking;
 }
 
-} // namespace
-
-namespace {
-
 // One walk of the count: fills the gaps and counts the changes of source.
 void countSourceChanges(Pedigree& pedigree)
 {
