@@ -7,11 +7,12 @@ namespace tavirlen {
 // was passed on (0: the parent's allele1, 1: its allele2, -1: undetermined).
 struct GenotypeRecord {
     // What a record holds at rest: two alleles, two sources and the flag
-    // (20 bytes). Working state of the algorithms lives with the algorithms.
+    // (12 bytes: a source is -1, 0 or 1, so a byte holds it). Working state
+    // of the algorithms lives with the algorithms.
     int allele1 = 0;
     int allele2 = 0;
-    int paternalSource = -1;
-    int maternalSource = -1;
+    signed char paternalSource = -1;
+    signed char maternalSource = -1;
     bool phased = false;
 
     // Two equal alleles, both typed: the order carries no phase information.
@@ -24,7 +25,7 @@ struct GenotypeRecord {
     int allele(int side) const { return side == 0 ? allele1 : allele2; }
     int& allele(int side) { return side == 0 ? allele1 : allele2; }
     int source(int side) const { return side == 0 ? paternalSource : maternalSource; }
-    int& source(int side) { return side == 0 ? paternalSource : maternalSource; }
+    signed char& source(int side) { return side == 0 ? paternalSource : maternalSource; }
 };
 
 } // namespace tavirlen

@@ -14,8 +14,8 @@ std::string loci(const Individual& member)
     for (std::size_t k = 0; k < member.genotypes.size(); ++k) {
         const GenotypeRecord& g = member.genotypes[k];
         if (k) text << ' ';
-        text << g.allele1 << (g.phased ? '|' : ' ') << g.allele2 << '(' << g.paternalSource << ','
-             << g.maternalSource << ')';
+        text << g.allele1 << (g.phased ? '|' : ' ') << g.allele2 << '(' << int(g.paternalSource) << ','
+             << int(g.maternalSource) << ')';
     }
     return text.str();
 }
@@ -35,12 +35,16 @@ void setLoci(Individual& member, const std::string& text)
         char open = 0;
         char comma = 0;
         char close = 0;
+        int paternal = 0;
+        int maternal = 0;
         in >> g.allele1;
         in.get(bar);
-        in >> g.allele2 >> open >> g.paternalSource >> comma >> g.maternalSource >> close;
+        in >> g.allele2 >> open >> paternal >> comma >> maternal >> close;
         if (!in || (bar != '|' && bar != ' ') || open != '(' || comma != ',' || close != ')')
             throw std::invalid_argument("bad loci text: " + text);
         g.phased = bar == '|';
+        g.paternalSource = static_cast<signed char>(paternal);
+        g.maternalSource = static_cast<signed char>(maternal);
     }
 }
 
