@@ -27,7 +27,7 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
     categories_.assign(cells, -1);
     signed char* next = categories_.data();
     for (auto& [id, m] : pedigree.members) {
-        entries_.emplace_back();
+        entries_.emplace_back(&runMemory_);
         Entry& e = entries_.back();
         e.member = &m;
         e.loci = static_cast<int>(m.genotypes.size());
@@ -48,11 +48,8 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         auto startsRun = [&e](int k) { return !e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1)); };
         int runs = 0;
         for (int k = 0; k < e.loci; ++k) runs += startsRun(k) ? 1 : 0;
-        for (auto* queue : {&e.byLength, &e.byStart}) {
-            std::vector<std::pair<int, int>> room;
-            room.reserve(static_cast<std::size_t>(runs) + 4);
-            *queue = std::priority_queue<std::pair<int, int>>(std::less<std::pair<int, int>>(), std::move(room));
-        }
+        e.byLength.reserve(static_cast<std::size_t>(runs) + 4);
+        e.byStart.reserve(static_cast<std::size_t>(runs) + 4);
         for (int k = 0; k < e.loci; ++k)
             if (startsRun(k)) pushRun(e, k);
     }
@@ -106,8 +103,10 @@ void PhaseIndex::pushRun(Entry& e, int locus)
     int start = e.unphased.previous(locus) + 1;
     int end = e.unphased.next(locus);
     if (end == -1) end = e.loci;
-    e.byLength.push({end - start, start});
-    e.byStart.push({start, end - start});
+    e.byLength.emplace_back(end - start, start);
+    std::push_heap(e.byLength.begin(), e.byLength.end());
+    e.byStart.emplace_back(start, end - start);
+    std::push_heap(e.byStart.begin(), e.byStart.end());
 }
 
 bool PhaseIndex::openRun(const Entry& e, int start, int length) const
@@ -125,9 +124,10 @@ std::optional<PhasedRun> PhaseIndex::longestOpenRun(int id)
     Entry* e = entry(id);
     if (!e) return std::nullopt;
     while (!e->byLength.empty()) {
-        auto [length, start] = e->byLength.top();
+        auto [length, start] = e->byLength.front();
         if (openRun(*e, start, length)) return PhasedRun{start, length};
-        e->byLength.pop();
+        std::pop_heap(e->byLength.begin(), e->byLength.end());
+        e->byLength.pop_back();
     }
     return std::nullopt;
 }
@@ -137,9 +137,10 @@ std::optional<PhasedRun> PhaseIndex::lastOpenRun(int id)
     Entry* e = entry(id);
     if (!e) return std::nullopt;
     while (!e->byStart.empty()) {
-        auto [start, length] = e->byStart.top();
+        auto [start, length] = e->byStart.front();
         if (openRun(*e, start, length)) return PhasedRun{start, length};
-        e->byStart.pop();
+        std::pop_heap(e->byStart.begin(), e->byStart.end());
+        e->byStart.pop_back();
     }
     return std::nullopt;
 }

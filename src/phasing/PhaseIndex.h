@@ -5,8 +5,8 @@
 #include "phasing/PhasingHelpers.h"
 #include "phasing/PositionSet.h"
 
+#include <memory_resource>
 #include <optional>
-#include <queue>
 #include <utility>
 #include <vector>
 
@@ -63,7 +63,11 @@ public:
     void refreshAfterStep(int id);
 
 private:
+    // A member's runs as a heap (std::push_heap and std::pop_heap, greatest
+    // first), in the index's run memory.
+    using Runs = std::pmr::vector<std::pair<int, int>>;
     struct Entry {
+        explicit Entry(std::pmr::memory_resource* memory) : byLength(memory), byStart(memory) {}
         Individual* member = nullptr;
         int loci = 0;
         int phasedCount = 0;
@@ -73,8 +77,8 @@ private:
         PositionSet unphased;
         // Runs as they were when made or changed; a run that has since grown
         // or been covered is dropped when it comes to the top.
-        std::priority_queue<std::pair<int, int>> byLength; // (length, start)
-        std::priority_queue<std::pair<int, int>> byStart;  // (start, length)
+        Runs byLength; // (length, start)
+        Runs byStart;  // (start, length)
     };
 
     Entry* entry(int id);
@@ -85,6 +89,10 @@ private:
     void fillSource(Entry& child, int locus, int side, const Entry& parent);
 
     Pedigree& pedigree_;
+    // Every member's runs, in member order in a few large blocks: a deep
+    // family's walk reads them in sequence, and they are let go at once,
+    // not member by member. Declared before the entries, so it outlives them.
+    std::pmr::monotonic_buffer_resource runMemory_;
     IdPositions ids_; // as entries_
     std::vector<Entry> entries_;
     PositionSet uncovered_;
