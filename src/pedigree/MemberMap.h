@@ -139,6 +139,14 @@ public:
     template <class Value>
     std::pair<iterator, bool> insert_or_assign(int id, Value&& value)
     {
+        // Files are mostly in ascending id: a member after the last one goes
+        // to the end without a search, which keeps reading a deep pedigree
+        // linear in its members.
+        if (map_.empty() || map_.rbegin()->first < id) {
+            auto at = map_.emplace_hint(map_.end(), id, std::forward<Value>(value));
+            addToIndex(*at);
+            return {iterator(order_.cend() - 1), true};
+        }
         auto placed = map_.insert_or_assign(id, std::forward<Value>(value));
         if (placed.second) addToIndex(*placed.first);
         return {iterator(orderPosition(id)), placed.second};

@@ -17,7 +17,7 @@ void Pedigree::finalise()
 
 namespace {
 
-bool readyToPlace(const Individual& m, const std::set<int>& placed)
+bool readyToPlace(const Individual& m, const IdSet& placed)
 {
     bool founder = m.fatherId == 0 && m.motherId == 0;
     return founder
@@ -26,32 +26,36 @@ bool readyToPlace(const Individual& m, const std::set<int>& placed)
 
 // Parents before children: each position takes the lowest id not yet placed
 // that is a founder or has both parents placed (-1 when none qualifies). The
-// ready members wait in a min-heap and a member's children are looked at when
-// it is placed, which gives the same order as rescanning from the lowest id
-// at every position without its quadratic cost.
+// founders, ready from the start, come in ascending id; children wait in a
+// min-heap once ready, and a member's children are looked at when it is
+// placed. That gives the same order as rescanning from the lowest id at every
+// position without its quadratic cost. Reads the members' childIds, so it
+// runs after they are filled; the marks are tables by id, so that a deep
+// pedigree costs the same per member as a small one.
 std::vector<int> parentsBeforeChildren(const Pedigree& pedigree)
 {
-    std::map<int, std::vector<int>> childrenOf; // by parent id, also for ids without a member
+    std::vector<int> founders;
+    for (const auto& [id, m] : pedigree.members)
+        if (m.isFounder()) founders.push_back(id);
+    std::size_t nextFounder = 0;
     std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
-    for (const auto& [id, m] : pedigree.members) {
-        if (m.fatherId != 0) childrenOf[m.fatherId].push_back(id);
-        if (m.motherId != 0 && m.motherId != m.fatherId) childrenOf[m.motherId].push_back(id);
-        if (m.isFounder()) ready.push(id);
-    }
-    std::set<int> placed;
-    std::set<int> queued;
+    IdSet placed;
+    IdSet queued;
     std::vector<int> order;
     order.reserve(pedigree.members.size());
-    while (!ready.empty()) {
-        int id = ready.top();
-        ready.pop();
+    while (nextFounder < founders.size() || !ready.empty()) {
+        int id = 0;
+        if (ready.empty() || (nextFounder < founders.size() && founders[nextFounder] < ready.top())) {
+            id = founders[nextFounder++];
+        } else {
+            id = ready.top();
+            ready.pop();
+        }
         order.push_back(id);
         placed.insert(id);
-        auto children = childrenOf.find(id);
-        if (children == childrenOf.end()) continue;
-        for (int child : children->second) {
+        for (int child : pedigree.member(id)->childIds) {
             if (placed.count(child) || queued.count(child)) continue;
-            if (readyToPlace(pedigree.members.at(child), placed)) {
+            if (readyToPlace(*pedigree.member(child), placed)) {
                 queued.insert(child);
                 ready.push(child);
             }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -44,13 +45,14 @@ TEST(Prepare, InterleavedCouplesTakeTheLowestReadyMemberEachTime)
 }
 
 // The order rescans from the lowest id at every position; the fast build of it
-// must give the same order, also for members whose parents are missing.
+// must give the same order, also for members whose parents are missing and
+// for lines in any order.
 TEST(Prepare, OrderMatchesARescanAtEveryPosition)
 {
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         int n = 2 + static_cast<int>(random() % 30);
-        std::string lines;
+        std::vector<std::string> memberLines;
         for (int id = 1; id <= n; ++id) {
             int father = 0, mother = 0;
             if (id > 2 && random() % 3 != 0) {
@@ -58,9 +60,12 @@ TEST(Prepare, OrderMatchesARescanAtEveryPosition)
                 mother = 1 + static_cast<int>(random() % (n + 2));
                 if (random() % 10 == 0) mother = 0;
             }
-            lines += "1 " + std::to_string(id) + " " + std::to_string(father) + " " + std::to_string(mother)
-                + " 1 0 0 1 1\n";
+            memberLines.push_back("1 " + std::to_string(id) + " " + std::to_string(father) + " "
+                                  + std::to_string(mother) + " 1 0 0 1 1\n");
         }
+        if (round % 2) std::shuffle(memberLines.begin(), memberLines.end(), random);
+        std::string lines;
+        for (const std::string& line : memberLines) lines += line;
         auto p = readFamily(lines);
         std::set<int> placed;
         std::vector<int> expected;
