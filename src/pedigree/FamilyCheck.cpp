@@ -1,6 +1,7 @@
 #include "pedigree/FamilyCheck.h"
 
-#include <map>
+#include "pedigree/IdSet.h"
+#include "pedigree/IdTable.h"
 
 namespace tavirlen {
 
@@ -27,7 +28,9 @@ std::optional<std::string> checkFamily(const Pedigree& pedigree)
                 + " has " + std::to_string(m.genotypes.size());
     }
 
-    std::map<int, std::pair<int, int>> roles; // parent id -> (a child as father, a child as mother)
+    // By parent id, its first child as father and as mother.
+    IdTable<int> asFather;
+    IdTable<int> asMother;
     for (const auto& [id, m] : pedigree.members) {
         if ((m.fatherId == 0) != (m.motherId == 0))
             return individual(pedigree, id) + " has only one parent given";
@@ -40,15 +43,14 @@ std::optional<std::string> checkFamily(const Pedigree& pedigree)
                 + ", who is not in the family";
         if (m.fatherId == m.motherId)
             return individual(pedigree, id) + " has " + pedigree.idText(m.fatherId) + " as both father and mother";
-        auto& asFather = roles[m.fatherId];
-        auto& asMother = roles[m.motherId];
-        if (asFather.first == 0) asFather.first = id;
-        if (asMother.second == 0) asMother.second = id;
+        asFather.insert(m.fatherId, id);
+        asMother.insert(m.motherId, id);
     }
-    for (const auto& [parentId, role] : roles)
-        if (role.first != 0 && role.second != 0)
-            return individual(pedigree, parentId) + " is the father of " + pedigree.idText(role.first)
-                + " and the mother of " + pedigree.idText(role.second);
+    // Every parent is a member by now: the lowest id in both roles is named.
+    for (const auto& [parentId, m] : pedigree.members)
+        if (asFather.find(parentId) != 0 && asMother.find(parentId) != 0)
+            return individual(pedigree, parentId) + " is the father of " + pedigree.idText(asFather.find(parentId))
+                + " and the mother of " + pedigree.idText(asMother.find(parentId));
 
     if (std::optional<int> id = findParentCycle(pedigree))
         return "parent links form a cycle through " + individual(pedigree, *id);
@@ -57,29 +59,31 @@ std::optional<std::string> checkFamily(const Pedigree& pedigree)
 
 std::optional<int> findParentCycle(const Pedigree& pedigree)
 {
-    enum Mark { unseen, open, done };
-    std::map<int, Mark> marks;
+    // A member is open from its first visit until both its parents are
+    // done, then done; meeting an open member again closes a cycle.
+    IdSet seen;
+    IdSet done;
     for (const auto& [startId, start] : pedigree.members) {
-        if (marks[startId] != unseen) continue;
+        if (seen.count(startId)) continue;
         // An explicit stack of (id, next parent side): deep pedigrees cannot
         // exhaust the call stack.
         std::vector<std::pair<int, int>> stack{{startId, 0}};
-        marks[startId] = open;
+        seen.insert(startId);
         while (!stack.empty()) {
             auto& [id, side] = stack.back();
             if (side == 2) {
-                marks[id] = done;
+                done.insert(id);
                 stack.pop_back();
                 continue;
             }
             int parentId = pedigree.member(id)->parentId(side++);
             // Id 0 is "no parent", even where a placeholder member carries it.
             if (parentId == 0 || !pedigree.member(parentId)) continue;
-            Mark& mark = marks[parentId];
-            if (mark == open) return parentId;
-            if (mark == unseen) {
-                mark = open;
+            if (!seen.count(parentId)) {
+                seen.insert(parentId);
                 stack.push_back({parentId, 0});
+            } else if (!done.count(parentId)) {
+                return parentId;
             }
         }
     }
