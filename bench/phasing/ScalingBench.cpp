@@ -2,6 +2,7 @@
 // in processor time (std::clock), the algorithm alone (reading, preparation
 // and writing are left out):
 //   phasing_scaling_bench [chain|loci|locusdp|all] [--polish] [--typed] [SIZES...]
+//   phasing_scaling_bench write-chain GENERATIONS   (the chain's file, to stdout)
 // chain:   one founder couple, then each generation one child who marries a
 //          new founder; 2,000, 4,000 and 8,000 generations of 5 loci.
 // loci:    a couple with 3 to 8 children, mode b's time per family at 100,
@@ -292,6 +293,12 @@ int main(int argc, char** argv)
             sizes.push_back(std::atoi(argv[i]));
         else
             what = argv[i];
+    }
+    if (what == "write-chain") {
+        // The same chain as the figures use, for whole runs of the program
+        // (bench/phasing/chain_runs.sh).
+        std::cout << FamilyWriter(7, 5).chain(sizes.empty() ? 2000 : sizes.front());
+        return 0;
     }
     if (what == "chain" || what == "all") chainFigures(polish);
     if (what == "loci" || what == "all") lociFigures(polish, false);
