@@ -40,15 +40,31 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
         members.push_back(&m);
         founders.push_back(m.isFounder() ? 1 : 0);
     }
+    // Each child's couple first, numbered by first child, then the
+    // children laid out couple after couple.
     std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
+    std::vector<std::size_t> coupleOfSlot(members.size(), npos);
     for (std::size_t slot = 0; slot < members.size(); ++slot) {
         const Individual& m = *members[slot];
         if (m.isFounder() || slotOf(m.fatherId) == npos || slotOf(m.motherId) == npos) continue;
         auto [at, added] = coupleIndex.insert(
             {static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.fatherId)) << 32 | static_cast<std::uint32_t>(m.motherId),
              couples.size()});
-        if (added) couples.push_back({slotOf(m.fatherId), slotOf(m.motherId), {}});
-        couples[at->second].children.push_back(slot);
+        if (added) couples.push_back({slotOf(m.fatherId), slotOf(m.motherId), 0, 0});
+        ++couples[at->second].childCount;
+        coupleOfSlot[slot] = at->second;
+    }
+    std::size_t placed = 0;
+    for (Couple& couple : couples) {
+        couple.firstChild = placed;
+        placed += couple.childCount;
+        couple.childCount = 0;
+    }
+    childSlots.resize(placed);
+    for (std::size_t slot = 0; slot < members.size(); ++slot) {
+        if (coupleOfSlot[slot] == npos) continue;
+        Couple& couple = couples[coupleOfSlot[slot]];
+        childSlots[couple.firstChild + couple.childCount++] = slot;
     }
     // Each member's couples in the order of the couples, as father or mother
     // first and then as child within each couple.
@@ -56,7 +72,8 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
     for (std::size_t c = 0; c < couples.size(); ++c) {
         links.emplace_back(couples[c].father, c);
         if (couples[c].mother != couples[c].father) links.emplace_back(couples[c].mother, c);
-        for (std::size_t child : couples[c].children) links.emplace_back(child, c);
+        const std::size_t* children = childrenOf(couples[c]);
+        for (std::size_t i = 0; i < couples[c].childCount; ++i) links.emplace_back(children[i], c);
     }
     couplesOf_.build(members.size(), links);
 }
@@ -136,7 +153,8 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
 {
     const std::size_t classes = values_.size() + 1;
     const std::size_t words = words_;
-    const std::size_t childCount = couple.children.size();
+    const std::size_t childCount = couple.childCount;
+    const std::size_t* children = layout_->childrenOf(couple);
     Word* father = flagsOf(couple.father);
     Word* mother = flagsOf(couple.mother);
     // Most couples of a family are typed at most loci: each member has one
@@ -165,7 +183,7 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
         const auto offspring = offspringOf(f1, f2, m1, m2);
         bool keeps = true;
         for (std::size_t c = 0; c < childCount && keeps; ++c) {
-            const std::size_t child = only(flagsOf(couple.children[c]));
+            const std::size_t child = only(flagsOf(children[c]));
             keeps = child != none && std::find(offspring.begin(), offspring.end(), child) != offspring.end();
         }
         if (keeps) return false;
@@ -175,7 +193,7 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
     Word* fatherKept = space.kept.data();
     Word* motherKept = fatherKept + words;
     auto childKept = [&](std::size_t c) { return motherKept + (1 + c) * words; };
-    auto childFlags = [&](std::size_t c) -> const Word* { return flagsOf(couple.children[c]); };
+    auto childFlags = [&](std::size_t c) -> const Word* { return flagsOf(children[c]); };
     // The genotypes each parent still has, as allele-class pairs.
     auto pairsOf = [&](const Word* flags, std::vector<std::pair<int, int>>& pairs) {
         pairs.clear();
@@ -217,9 +235,9 @@ bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size
     std::copy(fatherKept, fatherKept + words, father);
     std::copy(motherKept, motherKept + words, mother);
     for (std::size_t c = 0; c < childCount; ++c) {
-        Word* flags = flagsOf(couple.children[c]);
+        Word* flags = flagsOf(children[c]);
         const Word* kept = childKept(c);
-        if (!std::equal(kept, kept + words, flags)) changedMembers.push_back(couple.children[c]);
+        if (!std::equal(kept, kept + words, flags)) changedMembers.push_back(children[c]);
         std::copy(kept, kept + words, flags);
     }
     return changedMembers.size() > before;

@@ -17,11 +17,16 @@ class CoupleLayout {
 public:
     explicit CoupleLayout(const Pedigree& pedigree);
 
+    // The children's slots lie in one array for the whole family, in the
+    // couples' order: narrowing walks the couples of a deep pedigree one
+    // after another and reads their children in sequence.
     struct Couple {
         std::size_t father = 0;
         std::size_t mother = 0;
-        std::vector<std::size_t> children;
+        std::size_t firstChild = 0; // in childSlots
+        std::size_t childCount = 0;
     };
+    const std::size_t* childrenOf(const Couple& couple) const { return childSlots.data() + couple.firstChild; }
 
     // The member's slot, or npos when it is not in the family.
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -37,6 +42,7 @@ public:
     std::vector<const Individual*> members; // by slot
     std::vector<char> founders;             // by slot
     std::vector<Couple> couples;
+    std::vector<std::size_t> childSlots;
 
 private:
     IdPositions slot_; // slots are the members' positions in ascending id
