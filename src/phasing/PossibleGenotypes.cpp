@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 
 namespace tavirlen {
@@ -41,18 +40,28 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
         founders.push_back(m.isFounder() ? 1 : 0);
     }
     // Each child's couple first, numbered by first child, then the
-    // children laid out couple after couple.
-    std::unordered_map<std::uint64_t, std::size_t> coupleIndex;
+    // children laid out couple after couple. A father's couples are found
+    // through a list per father (few members have more than one mate), so
+    // that a deep pedigree builds its layout in arrays, without a hash table.
     std::vector<std::size_t> coupleOfSlot(members.size(), npos);
+    std::vector<std::size_t> firstCoupleOfFather(members.size(), npos);
+    std::vector<std::size_t> nextCoupleOfFather;
     for (std::size_t slot = 0; slot < members.size(); ++slot) {
         const Individual& m = *members[slot];
-        if (m.isFounder() || slotOf(m.fatherId) == npos || slotOf(m.motherId) == npos) continue;
-        auto [at, added] = coupleIndex.insert(
-            {static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.fatherId)) << 32 | static_cast<std::uint32_t>(m.motherId),
-             couples.size()});
-        if (added) couples.push_back({slotOf(m.fatherId), slotOf(m.motherId), 0, 0});
-        ++couples[at->second].childCount;
-        coupleOfSlot[slot] = at->second;
+        if (m.isFounder()) continue;
+        const std::size_t father = slotOf(m.fatherId);
+        const std::size_t mother = slotOf(m.motherId);
+        if (father == npos || mother == npos) continue;
+        std::size_t c = firstCoupleOfFather[father];
+        while (c != npos && couples[c].mother != mother) c = nextCoupleOfFather[c];
+        if (c == npos) {
+            c = couples.size();
+            couples.push_back({father, mother, 0, 0});
+            nextCoupleOfFather.push_back(firstCoupleOfFather[father]);
+            firstCoupleOfFather[father] = c;
+        }
+        ++couples[c].childCount;
+        coupleOfSlot[slot] = c;
     }
     std::size_t placed = 0;
     for (Couple& couple : couples) {
