@@ -126,13 +126,16 @@ std::array<int, 4> windowCosts(const FamilyView& view, const GroupSide& s, std::
 }
 
 // Hubs covering every side between two movers: greedily the mover on the
-// most uncovered such sides.
+// most uncovered such sides. The search stops once it holds more than
+// `most` hubs, which the caller then refuses: in a deep pedigree a window
+// can hold thousands of linked movers, and each step of the greedy cover
+// counts every side again.
 std::vector<std::size_t> coverOf(const std::vector<std::size_t>& movers,
-                                 const std::vector<std::pair<std::size_t, std::size_t>>& links)
+                                 const std::vector<std::pair<std::size_t, std::size_t>>& links, std::size_t most)
 {
     std::vector<std::size_t> hubs;
     std::vector<char> covered(links.size(), 0);
-    for (;;) {
+    while (hubs.size() <= most) {
         std::map<std::size_t, int> degree;
         for (std::size_t l = 0; l < links.size(); ++l) {
             if (covered[l]) continue;
@@ -187,7 +190,7 @@ bool turnWindow(Pedigree& pedigree, FamilyView& view, std::size_t first, std::si
     if (now == 0) return false;
     std::vector<std::size_t> indices(movers.size());
     for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = i;
-    const std::vector<std::size_t> hubs = coverOf(indices, links);
+    const std::vector<std::size_t> hubs = coverOf(indices, links, mostHubs);
     if (hubs.size() > mostHubs) return false;
 
     // Per mover: -1 a leaf, else its hub bit.
