@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
 #include <tuple>
 #include <set>
@@ -767,14 +768,16 @@ struct Couple {
 std::vector<Couple> couplesOf(Pedigree& pedigree)
 {
     std::vector<Couple> couples;
-    std::set<std::pair<int, int>> seen;
+    // Each couple's place, so that a deep pedigree does not search all its
+    // couples for every child.
+    std::map<std::pair<int, int>, std::size_t> placeOf;
     for (auto& [id, m] : pedigree.members) {
         Individual* father = parentOf(pedigree, m, 0);
         Individual* mother = parentOf(pedigree, m, 1);
         if (!father || !mother) continue;
-        if (seen.insert({father->individualId, mother->individualId}).second) couples.push_back({father, mother, {}});
-        for (Couple& c : couples)
-            if (c.father == father && c.mother == mother) c.children.push_back(&m);
+        auto [at, added] = placeOf.insert({{father->individualId, mother->individualId}, couples.size()});
+        if (added) couples.push_back({father, mother, {}});
+        couples[at->second].children.push_back(&m);
     }
     return couples;
 }
