@@ -135,19 +135,24 @@ std::vector<std::size_t> coverOf(const std::vector<std::size_t>& movers,
 {
     std::vector<std::size_t> hubs;
     std::vector<char> covered(links.size(), 0);
+    // Per mover, its uncovered sides (movers are small indices, and every
+    // side links two of them).
+    std::vector<int> degree(*std::max_element(movers.begin(), movers.end()) + 1, 0);
     while (hubs.size() <= most) {
-        std::map<std::size_t, int> degree;
+        std::fill(degree.begin(), degree.end(), 0);
+        bool uncovered = false;
         for (std::size_t l = 0; l < links.size(); ++l) {
             if (covered[l]) continue;
+            uncovered = true;
             ++degree[links[l].first];
             ++degree[links[l].second];
         }
-        if (degree.empty()) break;
+        if (!uncovered) break;
         std::size_t best = movers.front();
-        int most = 0;
+        int highest = 0;
         for (std::size_t m : movers)
-            if (degree.count(m) && degree[m] > most) {
-                most = degree[m];
+            if (degree[m] > highest) {
+                highest = degree[m];
                 best = m;
             }
         hubs.push_back(best);
