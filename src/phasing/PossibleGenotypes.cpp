@@ -39,13 +39,12 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
         members.push_back(&m);
         founders.push_back(m.isFounder() ? 1 : 0);
     }
-    // Each child's couple first, numbered by first child, then the
-    // children laid out couple after couple. A father's couples are found
+    // Couples are numbered by first child. A father's couples are found
     // through a list per father (few members have more than one mate), so
     // that a deep pedigree builds its layout in arrays, without a hash table.
-    std::vector<std::size_t> coupleOfSlot(members.size(), npos);
     std::vector<std::size_t> firstCoupleOfFather(members.size(), npos);
     std::vector<std::size_t> nextCoupleOfFather;
+    std::vector<std::pair<std::size_t, std::size_t>> children; // (couple, child slot)
     for (std::size_t slot = 0; slot < members.size(); ++slot) {
         const Individual& m = *members[slot];
         if (m.isFounder()) continue;
@@ -56,33 +55,21 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
         while (c != npos && couples[c].mother != mother) c = nextCoupleOfFather[c];
         if (c == npos) {
             c = couples.size();
-            couples.push_back({father, mother, 0, 0});
+            couples.push_back({father, mother});
             nextCoupleOfFather.push_back(firstCoupleOfFather[father]);
             firstCoupleOfFather[father] = c;
         }
-        ++couples[c].childCount;
-        coupleOfSlot[slot] = c;
+        children.emplace_back(c, slot);
     }
-    std::size_t placed = 0;
-    for (Couple& couple : couples) {
-        couple.firstChild = placed;
-        placed += couple.childCount;
-        couple.childCount = 0;
-    }
-    childSlots.resize(placed);
-    for (std::size_t slot = 0; slot < members.size(); ++slot) {
-        if (coupleOfSlot[slot] == npos) continue;
-        Couple& couple = couples[coupleOfSlot[slot]];
-        childSlots[couple.firstChild + couple.childCount++] = slot;
-    }
+    childrenOf_.build(couples.size(), children);
     // Each member's couples in the order of the couples, as father or mother
     // first and then as child within each couple.
     std::vector<std::pair<std::size_t, std::size_t>> links;
     for (std::size_t c = 0; c < couples.size(); ++c) {
         links.emplace_back(couples[c].father, c);
         if (couples[c].mother != couples[c].father) links.emplace_back(couples[c].mother, c);
-        const std::size_t* children = childrenOf(couples[c]);
-        for (std::size_t i = 0; i < couples[c].childCount; ++i) links.emplace_back(children[i], c);
+        for (const std::size_t* child = childrenOf_.begin(c); child != childrenOf_.end(c); ++child)
+            links.emplace_back(*child, c);
     }
     couplesOf_.build(members.size(), links);
 }
@@ -158,12 +145,13 @@ void PossibleGenotypes::restrictToAlleles(int allele1, int allele2, std::size_t 
     for (std::size_t w = 0; w < words_; ++w) flags[w] &= holding[w];
 }
 
-bool PossibleGenotypes::narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers)
+bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& changedMembers)
 {
+    const Couple& couple = layout_->couples[at];
     const std::size_t classes = values_.size() + 1;
     const std::size_t words = words_;
-    const std::size_t childCount = couple.childCount;
-    const std::size_t* children = layout_->childrenOf(couple);
+    const std::size_t* children = layout_->childrenOf().begin(at);
+    const std::size_t childCount = static_cast<std::size_t>(layout_->childrenOf().end(at) - children);
     Word* father = flagsOf(couple.father);
     Word* mother = flagsOf(couple.mother);
     // Most couples of a family are typed at most loci: each member has one
@@ -275,7 +263,7 @@ void PossibleGenotypes::narrow(const std::size_t* first, const std::size_t* last
         std::size_t c = queue[head];
         queued[c] = 0;
         changed.clear();
-        if (!narrowCouple(couples[c], changed)) continue;
+        if (!narrowCouple(c, changed)) continue;
         for (std::size_t member : changed) {
             if (noneLeft(member)) consistent_ = false;
             for (const std::size_t* at = layout_->couplesOf().begin(member); at != layout_->couplesOf().end(member); ++at) {

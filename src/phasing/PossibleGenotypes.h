@@ -17,16 +17,10 @@ class CoupleLayout {
 public:
     explicit CoupleLayout(const Pedigree& pedigree);
 
-    // The children's slots lie in one array for the whole family, in the
-    // couples' order: narrowing walks the couples of a deep pedigree one
-    // after another and reads their children in sequence.
     struct Couple {
         std::size_t father = 0;
         std::size_t mother = 0;
-        std::size_t firstChild = 0; // in childSlots
-        std::size_t childCount = 0;
     };
-    const std::size_t* childrenOf(const Couple& couple) const { return childSlots.data() + couple.firstChild; }
 
     // The member's slot, or npos when it is not in the family.
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -38,15 +32,18 @@ public:
 
     // By slot, the couples the member belongs to, as father, mother or child.
     const Links<std::size_t>& couplesOf() const { return couplesOf_; }
+    // By couple, the children's slots, ascending: narrowing walks the
+    // couples of a deep pedigree one after another and reads them in sequence.
+    const Links<std::size_t>& childrenOf() const { return childrenOf_; }
 
     std::vector<const Individual*> members; // by slot
     std::vector<char> founders;             // by slot
     std::vector<Couple> couples;
-    std::vector<std::size_t> childSlots;
 
 private:
     IdPositions slot_; // slots are the members' positions in ascending id
     Links<std::size_t> couplesOf_;
+    Links<std::size_t> childrenOf_;
 };
 
 // The unordered genotypes each member can still have at one locus, so that
@@ -99,7 +96,7 @@ private:
     void restrictToAlleles(int allele1, int allele2, std::size_t slot);
     // Keeps the genotypes of the couple and its children that some choice
     // for all of them supports; adds every member that lost one to `changedMembers`.
-    bool narrowCouple(const Couple& couple, std::vector<std::size_t>& changedMembers);
+    bool narrowCouple(std::size_t at, std::vector<std::size_t>& changedMembers);
     // Narrows the given couples and, in turn, every couple of a member that
     // lost a genotype, until nothing changes.
     void narrow(const std::size_t* first, const std::size_t* last);
