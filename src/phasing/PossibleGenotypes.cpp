@@ -16,6 +16,7 @@ namespace {
 // than the work.
 struct NarrowingSpace {
     std::vector<std::uint64_t> kept;
+    std::vector<std::uint64_t> before;
     std::vector<std::size_t> queue;
     std::vector<char> queued;
     std::vector<std::size_t> changed;
@@ -206,6 +207,19 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
     for (auto [f1, f2] : space.fatherPairs) {
         for (auto [m1, m2] : space.motherPairs) {
             const auto offspring = offspringOf(f1, f2, m1, m2);
+            if (words == 1) {
+                // Up to seven alleles: a member's genotypes are one word, and
+                // a child is tested against all four offspring at once.
+                const Word mask = Word{1} << offspring[0] | Word{1} << offspring[1] | Word{1} << offspring[2]
+                                  | Word{1} << offspring[3];
+                bool every = true;
+                for (std::size_t c = 0; c < childCount && every; ++c) every = (*childFlags(c) & mask) != 0;
+                if (!every) continue;
+                add(fatherKept, genotypeIndex(f1, f2));
+                add(motherKept, genotypeIndex(m1, m2));
+                for (std::size_t c = 0; c < childCount; ++c) *childKept(c) |= *childFlags(c) & mask;
+                continue;
+            }
             bool every = true;
             for (std::size_t c = 0; c < childCount && every; ++c) {
                 const Word* child = childFlags(c);
@@ -299,9 +313,15 @@ void PossibleGenotypes::update(int id)
     if (slot == CoupleLayout::npos) return;
     // A filled allele may be one nobody carried before; it belongs to the
     // class of other alleles, which is where the narrowing counted it.
+    // The sets are narrowed to the end, so when the member keeps every
+    // genotype it had (the fill was one the sets already forced), narrowing
+    // its couples again would change nothing.
     const Individual& member = *layout_->members[slot];
+    std::vector<Word>& before = narrowingSpace().before;
+    before.assign(flagsOf(slot), flagsOf(slot) + words_);
     if (locus_ < member.genotypes.size())
         restrictToAlleles(member.genotypes[locus_].allele1, member.genotypes[locus_].allele2, slot);
+    if (std::equal(before.begin(), before.end(), flagsOf(slot))) return;
     if (noneLeft(slot)) consistent_ = false;
     narrow(layout_->couplesOf().begin(slot), layout_->couplesOf().end(slot));
 }
