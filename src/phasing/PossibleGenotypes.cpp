@@ -311,16 +311,16 @@ void PossibleGenotypes::update(int id)
     if (!consistent_) return;
     const std::size_t slot = layout_->slotOf(id);
     if (slot == CoupleLayout::npos) return;
-    // A filled allele may be one nobody carried before; it belongs to the
-    // class of other alleles, which is where the narrowing counted it.
-    // The sets are narrowed to the end, so when the member keeps every
-    // genotype it had (the fill was one the sets already forced), narrowing
-    // its couples again would change nothing.
     const Individual& member = *layout_->members[slot];
     std::vector<Word>& before = narrowingSpace().before;
     before.assign(flagsOf(slot), flagsOf(slot) + words_);
+    // A filled allele may be one nobody carried before; it belongs to the
+    // class of other alleles, which is where the narrowing counted it.
     if (locus_ < member.genotypes.size())
         restrictToAlleles(member.genotypes[locus_].allele1, member.genotypes[locus_].allele2, slot);
+    // The sets are narrowed to the end, so when the member keeps every
+    // genotype it had (the fill was one the sets already forced), narrowing
+    // its couples again would change nothing.
     if (std::equal(before.begin(), before.end(), flagsOf(slot))) return;
     if (noneLeft(slot)) consistent_ = false;
     narrow(layout_->couplesOf().begin(slot), layout_->couplesOf().end(slot));
