@@ -17,6 +17,7 @@ namespace {
 struct NarrowingSpace {
     std::vector<std::uint64_t> kept;
     std::vector<std::uint64_t> before;
+    std::vector<std::uint64_t> offspring;
     std::vector<std::size_t> queue;
     std::vector<char> queued;
     std::vector<std::size_t> changed;
@@ -204,36 +205,28 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
     pairsOf(father, space.fatherPairs);
     pairsOf(mother, space.motherPairs);
 
+    // A parent pair's four offspring genotypes as a mask over the words of
+    // a member's flags: with up to seven alleles that is one word, and each
+    // child is tested against all four at once.
+    std::vector<Word>& offspring = space.offspring;
+    auto fits = [&](const Word* child) {
+        for (std::size_t w = 0; w < words; ++w)
+            if ((child[w] & offspring[w]) != 0) return true;
+        return false;
+    };
     for (auto [f1, f2] : space.fatherPairs) {
         for (auto [m1, m2] : space.motherPairs) {
-            const auto offspring = offspringOf(f1, f2, m1, m2);
-            if (words == 1) {
-                // Up to seven alleles: a member's genotypes are one word, and
-                // a child is tested against all four offspring at once.
-                const Word mask = Word{1} << offspring[0] | Word{1} << offspring[1] | Word{1} << offspring[2]
-                                  | Word{1} << offspring[3];
-                bool every = true;
-                for (std::size_t c = 0; c < childCount && every; ++c) every = (*childFlags(c) & mask) != 0;
-                if (!every) continue;
-                add(fatherKept, genotypeIndex(f1, f2));
-                add(motherKept, genotypeIndex(m1, m2));
-                for (std::size_t c = 0; c < childCount; ++c) *childKept(c) |= *childFlags(c) & mask;
-                continue;
-            }
+            offspring.assign(words, 0);
+            for (std::size_t o : offspringOf(f1, f2, m1, m2)) add(offspring.data(), o);
             bool every = true;
-            for (std::size_t c = 0; c < childCount && every; ++c) {
-                const Word* child = childFlags(c);
-                every = has(child, offspring[0]) || has(child, offspring[1]) || has(child, offspring[2])
-                        || has(child, offspring[3]);
-            }
+            for (std::size_t c = 0; c < childCount && every; ++c) every = fits(childFlags(c));
             if (!every) continue;
             add(fatherKept, genotypeIndex(f1, f2));
             add(motherKept, genotypeIndex(m1, m2));
             for (std::size_t c = 0; c < childCount; ++c) {
                 const Word* child = childFlags(c);
                 Word* kept = childKept(c);
-                for (std::size_t o : offspring)
-                    if (has(child, o)) add(kept, o);
+                for (std::size_t w = 0; w < words; ++w) kept[w] |= child[w] & offspring[w];
             }
         }
     }
