@@ -117,6 +117,7 @@ public:
             if (!kept[k]) fresh.push_back(k);
         }
         seen_.resize(lackingCount);
+        foreign_.assign(lackingCount, 0);
         for (std::size_t k : fresh) seen_[position_[k]].assign(2 * count, 0);
         for (std::size_t slot = 0; slot < count && !fresh.empty(); ++slot) {
             const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
@@ -133,6 +134,7 @@ public:
                 const std::size_t i = earlier->position_[k];
                 loci_.push_back(std::move(earlier->loci_[i]));
                 seen_[position_[k]] = std::move(earlier->seen_[i]);
+                foreign_[position_[k]] = earlier->foreign_[i];
             } else {
                 loci_.emplace_back(layout, k, seen_[position_[k]]);
             }
@@ -174,6 +176,8 @@ public:
         if (sameGenotype(g.allele1, g.allele2, held[0], held[1])) return;
         held[0] = g.allele1;
         held[1] = g.allele2;
+        for (int allele : {g.allele1, g.allele2})
+            if (!missingAllele(allele) && !loci_[i].hasOwnClass(allele)) foreign_[i] = 1;
         loci_[i].update(id);
     }
 
@@ -202,10 +206,7 @@ private:
     bool currentAt(std::size_t k) const
     {
         const std::size_t i = position_[k];
-        if (!loci_[i].consistent()) return false;
-        for (int allele : seen_[i])
-            if (!missingAllele(allele) && !loci_[i].hasOwnClass(allele)) return false;
-        return true;
+        return loci_[i].consistent() && !foreign_[i];
     }
 
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
@@ -213,6 +214,11 @@ private:
     std::vector<std::size_t> position_;     // per locus, its sets in loci_ or none
     std::vector<PossibleGenotypes> loci_;   // per lacking locus
     std::vector<std::vector<int>> seen_;    // per lacking locus, the alleles its sets hold now
+    // Per lacking locus, whether an update has brought in an allele without a
+    // class of its own. A build gives every allele it reads a class, and a
+    // filled allele stays, so this answers for all the held alleles without
+    // reading them again.
+    std::vector<char> foreign_;
     std::vector<char> mayLack_;             // per slot
 };
 
