@@ -79,13 +79,22 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
 PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t locus, const std::vector<int>& alleles)
     : layout_(&layout), locus_(locus)
 {
-    // A locus has few distinct alleles and a family many genotypes: each
-    // allele is looked up among those seen, not all of them sorted.
+    // A locus has few distinct alleles and a family many genotypes: alleles
+    // below 64 (nearly every file's) are gathered as bits, the others looked
+    // up among those seen, not all of them sorted.
+    std::vector<int> large;
     for (int allele : alleles) {
-        if (missingAllele(allele) || (!values_.empty() && allele == values_.back())) continue;
-        auto at = std::lower_bound(values_.begin(), values_.end(), allele);
-        if (at == values_.end() || *at != allele) values_.insert(at, allele);
+        if (missingAllele(allele)) continue;
+        if (allele < 64) {
+            small_ |= Word{1} << allele;
+        } else if (large.empty() || allele != large.back()) {
+            auto at = std::lower_bound(large.begin(), large.end(), allele);
+            if (at == large.end() || *at != allele) large.insert(at, allele);
+        }
     }
+    values_.reserve(static_cast<std::size_t>(__builtin_popcountll(small_)) + large.size());
+    for (Word bits = small_; bits != 0; bits &= bits - 1) values_.push_back(__builtin_ctzll(bits));
+    values_.insert(values_.end(), large.begin(), large.end());
     const std::size_t classes = values_.size() + 1;
     size_ = classes * classes;
     const std::size_t count = layout.members.size();
@@ -113,6 +122,11 @@ bool PossibleGenotypes::noneLeft(std::size_t slot) const
 
 int PossibleGenotypes::valueIndex(int allele) const
 {
+    // The small alleles come first in values_, in the order of their bits.
+    if (allele >= 0 && allele < 64) {
+        const Word bit = Word{1} << allele;
+        return (small_ & bit) ? __builtin_popcountll(small_ & (bit - 1)) : static_cast<int>(values_.size());
+    }
     auto at = std::lower_bound(values_.begin(), values_.end(), allele);
     if (at == values_.end() || *at != allele) return static_cast<int>(values_.size());
     return static_cast<int>(at - values_.begin());

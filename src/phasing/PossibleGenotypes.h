@@ -71,6 +71,7 @@ public:
     // of the "other" alleles nobody in the family carried when the sets were built.
     bool hasOwnClass(int allele) const
     {
+        if (allele >= 0 && allele < 64) return (small_ >> allele) & 1U;
         return std::binary_search(values_.begin(), values_.end(), allele);
     }
 
@@ -104,6 +105,7 @@ private:
     const CoupleLayout* layout_;
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
+    Word small_ = 0;          // the typed alleles below 64, as bits
     std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
     std::size_t words_ = 0;   // words per member's flags
     // One block of bits for all members: a deep pedigree builds these sets
