@@ -29,4 +29,17 @@ int rand()
     return static_cast<int>((generatorState >> 16) & 0x7fff);
 }
 
+void skipRandom(unsigned long long count)
+{
+    // Each bit of the count applies the step composed with itself that many
+    // times: state * multiplier + increment, both taken mod 2^32.
+    std::uint32_t multiplier = 214013u;
+    std::uint32_t increment = 2531011u;
+    for (; count != 0; count >>= 1) {
+        if (count & 1) generatorState = generatorState * multiplier + increment;
+        increment = increment * multiplier + increment;
+        multiplier *= multiplier;
+    }
+}
+
 } // namespace tavirlen

@@ -15,6 +15,10 @@ void seedRandom(unsigned seed);
 // state = state * 214013 + 2531011 (mod 2^32); yields bits 16 to 30: 0..32767.
 int rand();
 
+// Moves the generator on by `count` draws, as that many calls of rand()
+// would, in steps that grow with the count's bits, not with the count.
+void skipRandom(unsigned long long count);
+
 // The seed of one family's stream, from the run's seed and the family's
 // position in the input: results do not depend on how many threads run or
 // in which order they finish.

@@ -458,9 +458,7 @@ void fillMissingAllelesRandomly(Pedigree& pedigree, FillConstraints& constraints
 {
     const CoupleLayout& layout = constraints.layout();
     const std::size_t loci = static_cast<std::size_t>(pedigree.locusCount);
-    auto drawOnly = [loci] {
-        for (std::size_t k = 0; k < 2 * loci; ++k) rand();
-    };
+    auto drawOnly = [loci] { skipRandom(2 * loci); };
     for (std::size_t slot = 0; slot < layout.members.size(); ++slot) {
         if (!layout.founders[slot]) continue;
         if (!constraints.mayLack(slot)) {

@@ -92,8 +92,11 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
             if (at == large.end() || *at != allele) large.insert(at, allele);
         }
     }
-    values_.reserve(static_cast<std::size_t>(__builtin_popcountll(small_)) + large.size());
-    for (Word bits = small_; bits != 0; bits &= bits - 1) values_.push_back(__builtin_ctzll(bits));
+    for (Word bits = small_; bits != 0; bits &= bits - 1) {
+        const int allele = __builtin_ctzll(bits);
+        smallIndex_[static_cast<std::size_t>(allele)] = static_cast<unsigned char>(values_.size());
+        values_.push_back(allele);
+    }
     values_.insert(values_.end(), large.begin(), large.end());
     const std::size_t classes = values_.size() + 1;
     size_ = classes * classes;
@@ -122,11 +125,8 @@ bool PossibleGenotypes::noneLeft(std::size_t slot) const
 
 int PossibleGenotypes::valueIndex(int allele) const
 {
-    // The small alleles come first in values_, in the order of their bits.
-    if (allele >= 0 && allele < 64) {
-        const Word bit = Word{1} << allele;
-        return (small_ & bit) ? __builtin_popcountll(small_ & (bit - 1)) : static_cast<int>(values_.size());
-    }
+    if (allele >= 0 && allele < 64)
+        return (small_ >> allele) & 1U ? smallIndex_[static_cast<std::size_t>(allele)] : static_cast<int>(values_.size());
     auto at = std::lower_bound(values_.begin(), values_.end(), allele);
     if (at == values_.end() || *at != allele) return static_cast<int>(values_.size());
     return static_cast<int>(at - values_.begin());

@@ -5,6 +5,7 @@
 #include "phasing/Links.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -106,6 +107,7 @@ private:
     std::size_t locus_;
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
     Word small_ = 0;          // the typed alleles below 64, as bits
+    std::array<unsigned char, 64> smallIndex_{}; // their indices in values_
     std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
     std::size_t words_ = 0;   // words per member's flags
     // One block of bits for all members: a deep pedigree builds these sets
