@@ -105,6 +105,10 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
     std::vector<Word> every(words_, 0);
     for (std::size_t i = 0; i < classes; ++i)
         for (std::size_t j = i; j < classes; ++j) add(every.data(), i * classes + j);
+    if (words_ == 1)
+        for (std::size_t i = 0; i < classes; ++i)
+            for (std::size_t j = 0; j < classes; ++j)
+                pairOf_[i * classes + j] = static_cast<unsigned char>(i << 4 | j);
     flags_.resize(count * words_);
     for (std::size_t slot = 0; slot < count; ++slot) {
         std::copy(every.begin(), every.end(), flagsOf(slot));
@@ -188,8 +192,26 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
         return std::array<std::size_t, 4>{genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
                                           genotypeIndex(f2, m2)};
     };
-    const std::size_t fatherOnly = only(father);
-    const std::size_t motherOnly = only(mother);
+    // With up to seven alleles a member's flags are one word: a couple
+    // whose members have one genotype each is checked with a mask of the
+    // parents' four offspring, and the classes come from a table.
+    auto single = [](Word w) { return w != 0 && (w & (w - 1)) == 0; };
+    if (words == 1 && single(father[0]) && single(mother[0])) {
+        const unsigned f = pairOf_[static_cast<std::size_t>(__builtin_ctzll(father[0]))];
+        const unsigned m = pairOf_[static_cast<std::size_t>(__builtin_ctzll(mother[0]))];
+        Word offspring = 0;
+        for (std::size_t o : offspringOf(static_cast<int>(f >> 4), static_cast<int>(f & 15), static_cast<int>(m >> 4),
+                                         static_cast<int>(m & 15)))
+            offspring |= Word{1} << o;
+        bool keeps = true;
+        for (std::size_t c = 0; c < childCount && keeps; ++c) {
+            const Word child = flagsOf(children[c])[0];
+            keeps = single(child) && (child & offspring) != 0;
+        }
+        if (keeps) return false;
+    }
+    const std::size_t fatherOnly = words == 1 ? none : only(father);
+    const std::size_t motherOnly = words == 1 ? none : only(mother);
     if (fatherOnly != none && motherOnly != none) {
         const int f1 = static_cast<int>(fatherOnly / classes), f2 = static_cast<int>(fatherOnly % classes);
         const int m1 = static_cast<int>(motherOnly / classes), m2 = static_cast<int>(motherOnly % classes);
@@ -213,7 +235,10 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
         for (std::size_t w = 0; w < words; ++w)
             for (Word bits = flags[w]; bits != 0; bits &= bits - 1) {
                 const std::size_t g = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
-                pairs.emplace_back(static_cast<int>(g / classes), static_cast<int>(g % classes));
+                if (words == 1)
+                    pairs.emplace_back(pairOf_[g] >> 4, pairOf_[g] & 15);
+                else
+                    pairs.emplace_back(static_cast<int>(g / classes), static_cast<int>(g % classes));
             }
     };
     pairsOf(father, space.fatherPairs);

@@ -108,6 +108,9 @@ private:
     std::vector<int> values_; // typed alleles in ascending order; index size() = another allele
     Word small_ = 0;          // the typed alleles below 64, as bits
     std::array<unsigned char, 64> smallIndex_{}; // their indices in values_
+    // With one word of flags per member (up to eight classes), the two
+    // classes of each flag, the first in the high four bits.
+    std::array<unsigned char, 64> pairOf_{};
     std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
     std::size_t words_ = 0;   // words per member's flags
     // One block of bits for all members: a deep pedigree builds these sets
