@@ -22,6 +22,7 @@ struct NarrowingSpace {
     std::vector<char> queued;
     std::vector<std::size_t> changed;
     std::vector<std::pair<int, int>> fatherPairs, motherPairs;
+    std::vector<std::size_t> couples; // 0, 1, 2, ... as far as the largest family asked
 };
 
 NarrowingSpace& narrowingSpace()
@@ -92,6 +93,7 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
             if (at == large.end() || *at != allele) large.insert(at, allele);
         }
     }
+    values_.reserve(static_cast<std::size_t>(__builtin_popcountll(small_)) + large.size());
     for (Word bits = small_; bits != 0; bits &= bits - 1) {
         const int allele = __builtin_ctzll(bits);
         smallIndex_[static_cast<std::size_t>(allele)] = static_cast<unsigned char>(values_.size());
@@ -102,21 +104,21 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
     size_ = classes * classes;
     const std::size_t count = layout.members.size();
     words_ = (size_ + 63) / 64;
-    std::vector<Word> every(words_, 0);
-    for (std::size_t i = 0; i < classes; ++i)
-        for (std::size_t j = i; j < classes; ++j) add(every.data(), i * classes + j);
     if (words_ == 1)
         for (std::size_t i = 0; i < classes; ++i)
             for (std::size_t j = 0; j < classes; ++j)
                 pairOf_[i * classes + j] = static_cast<unsigned char>(i << 4 | j);
+    // Every member starts with every genotype (the first member's flags are
+    // the pattern), then keeps those its typed alleles allow.
     flags_.resize(count * words_);
-    for (std::size_t slot = 0; slot < count; ++slot) {
-        std::copy(every.begin(), every.end(), flagsOf(slot));
-        restrictToAlleles(alleles[2 * slot], alleles[2 * slot + 1], slot);
-    }
-    std::vector<std::size_t> all(layout.couples.size());
-    for (std::size_t c = 0; c < all.size(); ++c) all[c] = c;
-    narrow(all.data(), all.data() + all.size());
+    if (count == 0) return;
+    for (std::size_t i = 0; i < classes; ++i)
+        for (std::size_t j = i; j < classes; ++j) add(flagsOf(0), i * classes + j);
+    for (std::size_t slot = 1; slot < count; ++slot) std::copy(flagsOf(0), flagsOf(0) + words_, flagsOf(slot));
+    for (std::size_t slot = 0; slot < count; ++slot) restrictToAlleles(alleles[2 * slot], alleles[2 * slot + 1], slot);
+    std::vector<std::size_t>& all = narrowingSpace().couples;
+    for (std::size_t c = all.size(); c < layout.couples.size(); ++c) all.push_back(c);
+    narrow(all.data(), all.data() + layout.couples.size());
     for (std::size_t k = 0; k < count; ++k)
         if (noneLeft(k)) consistent_ = false;
 }
