@@ -138,6 +138,13 @@ int PossibleGenotypes::valueIndex(int allele) const
     return static_cast<int>(at - values_.begin());
 }
 
+std::pair<int, int> PossibleGenotypes::classesOf(std::size_t g) const
+{
+    if (words_ == 1) return {pairOf_[g] >> 4, pairOf_[g] & 15};
+    const std::size_t classes = values_.size() + 1;
+    return {static_cast<int>(g / classes), static_cast<int>(g % classes)};
+}
+
 std::size_t PossibleGenotypes::genotypeIndex(int i, int j) const
 {
     if (i > j) std::swap(i, j);
@@ -170,7 +177,6 @@ void PossibleGenotypes::restrictToAlleles(int allele1, int allele2, std::size_t 
 bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& changedMembers)
 {
     const Couple& couple = layout_->couples[at];
-    const std::size_t classes = values_.size() + 1;
     const std::size_t words = words_;
     const std::size_t* children = layout_->childrenOf().begin(at);
     const std::size_t childCount = static_cast<std::size_t>(layout_->childrenOf().end(at) - children);
@@ -194,29 +200,29 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
         return std::array<std::size_t, 4>{genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
                                           genotypeIndex(f2, m2)};
     };
-    // With up to seven alleles a member's flags are one word: a couple
-    // whose members have one genotype each is checked with a mask of the
-    // parents' four offspring, and the classes come from a table.
-    auto single = [](Word w) { return w != 0 && (w & (w - 1)) == 0; };
-    if (words == 1 && single(father[0]) && single(mother[0])) {
-        const unsigned f = pairOf_[static_cast<std::size_t>(__builtin_ctzll(father[0]))];
-        const unsigned m = pairOf_[static_cast<std::size_t>(__builtin_ctzll(mother[0]))];
-        Word offspring = 0;
-        for (std::size_t o : offspringOf(static_cast<int>(f >> 4), static_cast<int>(f & 15), static_cast<int>(m >> 4),
-                                         static_cast<int>(m & 15)))
-            offspring |= Word{1} << o;
-        bool keeps = true;
-        for (std::size_t c = 0; c < childCount && keeps; ++c) {
-            const Word child = flagsOf(children[c])[0];
-            keeps = single(child) && (child & offspring) != 0;
+    // Up to seven alleles (nearly every locus) give one word per member: a
+    // genotype left alone is a single bit, and the four offspring are one
+    // mask that each child is tested against at once.
+    if (words == 1) {
+        auto single = [](Word w) { return w != 0 && (w & (w - 1)) == 0; };
+        if (single(father[0]) && single(mother[0])) {
+            const auto [f1, f2] = classesOf(static_cast<std::size_t>(__builtin_ctzll(father[0])));
+            const auto [m1, m2] = classesOf(static_cast<std::size_t>(__builtin_ctzll(mother[0])));
+            Word offspring = 0;
+            for (std::size_t o : offspringOf(f1, f2, m1, m2)) offspring |= Word{1} << o;
+            bool keeps = true;
+            for (std::size_t c = 0; c < childCount && keeps; ++c) {
+                const Word child = flagsOf(children[c])[0];
+                keeps = single(child) && (child & offspring) != 0;
+            }
+            if (keeps) return false;
         }
-        if (keeps) return false;
     }
     const std::size_t fatherOnly = words == 1 ? none : only(father);
     const std::size_t motherOnly = words == 1 ? none : only(mother);
     if (fatherOnly != none && motherOnly != none) {
-        const int f1 = static_cast<int>(fatherOnly / classes), f2 = static_cast<int>(fatherOnly % classes);
-        const int m1 = static_cast<int>(motherOnly / classes), m2 = static_cast<int>(motherOnly % classes);
+        const auto [f1, f2] = classesOf(fatherOnly);
+        const auto [m1, m2] = classesOf(motherOnly);
         const auto offspring = offspringOf(f1, f2, m1, m2);
         bool keeps = true;
         for (std::size_t c = 0; c < childCount && keeps; ++c) {
@@ -236,11 +242,7 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
         pairs.clear();
         for (std::size_t w = 0; w < words; ++w)
             for (Word bits = flags[w]; bits != 0; bits &= bits - 1) {
-                const std::size_t g = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
-                if (words == 1)
-                    pairs.emplace_back(pairOf_[g] >> 4, pairOf_[g] & 15);
-                else
-                    pairs.emplace_back(static_cast<int>(g / classes), static_cast<int>(g % classes));
+                pairs.push_back(classesOf(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
             }
     };
     pairsOf(father, space.fatherPairs);

@@ -89,6 +89,8 @@ private:
 
     int valueIndex(int allele) const;
     std::size_t genotypeIndex(int i, int j) const;
+    // The two classes of flag g (i <= j for every flag a member can hold).
+    std::pair<int, int> classesOf(std::size_t g) const;
     using Word = std::uint64_t;
     Word* flagsOf(std::size_t slot) { return flags_.data() + slot * words_; }
     const Word* flagsOf(std::size_t slot) const { return flags_.data() + slot * words_; }
@@ -109,7 +111,8 @@ private:
     Word small_ = 0;          // the typed alleles below 64, as bits
     std::array<unsigned char, 64> smallIndex_{}; // their indices in values_
     // With one word of flags per member (up to eight classes), the two
-    // classes of each flag, the first in the high four bits.
+    // classes of each flag, the first in the high four bits: narrowing
+    // reads them at every couple, where a division would cost more.
     std::array<unsigned char, 64> pairOf_{};
     std::size_t size_ = 0;    // flags per member: one per (i, j) with i <= j, in a square
     std::size_t words_ = 0;   // words per member's flags
