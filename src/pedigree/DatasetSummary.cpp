@@ -1,6 +1,7 @@
 #include "pedigree/DatasetSummary.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace tavirlen {
@@ -78,17 +79,37 @@ void DatasetSummary::countFounderHaplotypes()
 
 void DatasetSummary::countFounderHaplotypes(const Pedigree& p)
 {
+    std::string first;
+    std::string second;
+    auto append = [](std::string& text, int allele) {
+        char digits[16];
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, allele).ptr);
+    };
     for (const auto& [id, m] : p.members) {
         if (!m.isFounder()) continue;
-        std::string first;
-        std::string second;
+        first.clear();
+        second.clear();
         for (const GenotypeRecord& g : m.genotypes) {
-            first += std::to_string(g.allele1);
-            second += std::to_string(g.allele2);
+            append(first, g.allele1);
+            append(second, g.allele2);
         }
-        ++haplotypeCounts[first];
-        ++haplotypeCounts[second];
+        ++haplotypeTally_[first];
+        ++haplotypeTally_[second];
     }
+}
+
+std::vector<const std::pair<const std::string, int>*> DatasetSummary::sortedHaplotypes() const
+{
+    std::vector<const std::pair<const std::string, int>*> sorted;
+    sorted.reserve(haplotypeTally_.size());
+    for (const auto& entry : haplotypeTally_) sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+    return sorted;
+}
+
+std::map<std::string, int> DatasetSummary::haplotypeCounts() const
+{
+    return {haplotypeTally_.begin(), haplotypeTally_.end()};
 }
 
 void DatasetSummary::computeLikelihoods()
@@ -150,8 +171,8 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
     res << "PedigreeID\tLog10(likelihood)\n";
     for (const auto& [familyId, entry] : families) res << entry.name << "\t" << entry.log10Likelihood << "\n";
     res << "\nHaplotype\tFrequency\n";
-    for (const auto& [text, count] : haplotypeCounts)
-        res << text << "\t" << count / (2.0 * founderCount) << "\n";
+    for (const auto* entry : sortedHaplotypes())
+        res << entry->first << "\t" << entry->second / (2.0 * founderCount) << "\n";
     return true;
 }
 

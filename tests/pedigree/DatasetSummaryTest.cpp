@@ -35,7 +35,7 @@ TEST(DatasetSummary, CountsFoundersAllelesAndFreeLoci)
     EXPECT_EQ(summary.freeLocusCount, 1);
 
     summary.countFounderHaplotypes();
-    EXPECT_EQ(summary.haplotypeCounts, (std::map<std::string, int>{{"10", 2}, {"11", 1}, {"23", 1}}));
+    EXPECT_EQ(summary.haplotypeCounts(), (std::map<std::string, int>{{"10", 2}, {"11", 1}, {"23", 1}}));
 
     std::ostringstream res;
     summary.writeStatistics(res);
@@ -68,7 +68,7 @@ TEST(DatasetSummary, HaplotypeTextsJoinLociWithoutSeparator)
     DatasetSummary summary;
     summary.addPedigree(prepared("1 1 0 0 1 0 0 1 11 12 2\n1 2 0 0 2 0 0 5 5 5 5\n1 3 1 2 1 0 0 1 5 12 5\n"));
     summary.countFounderHaplotypes();
-    EXPECT_EQ(summary.haplotypeCounts.at("112"), 2);
+    EXPECT_EQ(summary.haplotypeCounts().at("112"), 2);
 }
 
 TEST(DatasetSummary, KeepsEveryPedigreeOfARepeatedFamilyId)
@@ -84,9 +84,9 @@ TEST(DatasetSummary, KeepsEveryPedigreeOfARepeatedFamilyId)
     EXPECT_EQ(std::next(summary.pedigrees.begin())->first, 5);
     summary.countFounderHaplotypes();
     int haplotypes = 0;
-    for (const auto& [text, count] : summary.haplotypeCounts) haplotypes += count;
+    for (const auto& [text, count] : summary.haplotypeCounts()) haplotypes += count;
     EXPECT_EQ(haplotypes, 2 * summary.founderCount);
-    EXPECT_EQ(summary.haplotypeCounts.at("4"), 4);
+    EXPECT_EQ(summary.haplotypeCounts().at("4"), 4);
 }
 
 TEST(DatasetSummary, LikelihoodUsesFounderFrequenciesAndSourceChanges)
