@@ -141,51 +141,9 @@ bool Pedigree::checkMendel()
     return true;
 }
 
-Individual::ParentalOrder Individual::orderByParents(int f1, int f2, int m1, int m2, int k) const
+void Individual::reportParentalMismatch()
 {
-    ParentalOrder result;
-    if (f1 < 1 || f2 < 1 || m1 < 1 || m2 < 1) return result;
-    if (k < 0 || static_cast<std::size_t>(k) >= genotypes.size()) return result;
-    const GenotypeRecord& g = genotypes[static_cast<std::size_t>(k)];
-    int a = g.allele1;
-    int b = g.allele2;
-    if (a < 1 || b < 1) return result;
-    auto inF = [&](int x) { return x == f1 || x == f2; };
-    auto inM = [&](int x) { return x == m1 || x == m2; };
-    if (!((inF(a) && inM(b)) || (inF(b) && inM(a)))) {
-        std::cout << "Mendel errors\n";
-        return result;
-    }
-    result.ok = true;
-    if (f1 == f2) {
-        result.paternal = f1;
-        result.maternal = a == result.paternal ? b : a;
-        return result;
-    }
-    if (m1 == m2) {
-        result.maternal = m1;
-        result.paternal = a == result.maternal ? b : a;
-        return result;
-    }
-    if (a != b) {
-        if (!inF(a)) {
-            result.paternal = b;
-            result.maternal = a;
-            return result;
-        }
-        if (inM(a) && inF(b)) {
-            if (inM(b)) {
-                result.ok = false;
-                return result;
-            }
-            result.paternal = b;
-            result.maternal = a;
-            return result;
-        }
-    }
-    result.paternal = a;
-    result.maternal = b;
-    return result;
+    std::cout << "Mendel errors\n";
 }
 
 } // namespace tavirlen
