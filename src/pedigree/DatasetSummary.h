@@ -65,7 +65,7 @@ private:
 
     // Counted in a hash table and sorted once at the end: a large run meets
     // hundreds of thousands of haplotypes, most of them once, and keeping
-    // them in order all along cost a tenth of block extension's whole run.
+    // them in order all along cost about a twentieth of mode b's run.
     std::unordered_map<std::string, int> haplotypeTally_;
 };
 
