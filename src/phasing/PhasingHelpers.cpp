@@ -41,16 +41,17 @@ void setSourcesFromParents(Pedigree& pedigree, Individual& member, int k)
     }
 }
 
-std::vector<PhasedRun> phasedRuns(const Individual& member)
+PhasedRun longestPhasedRun(const Individual& member)
 {
-    std::vector<PhasedRun> runs;
+    PhasedRun longest;
+    PhasedRun run;
     int loci = static_cast<int>(member.genotypes.size());
     for (int k = 0; k < loci; ++k) {
         if (!member.genotypes[static_cast<std::size_t>(k)].phased) continue;
-        if (runs.empty() || runs.back().start + runs.back().length != k) runs.push_back({k, 0});
-        ++runs.back().length;
+        if (run.start + run.length != k) run = {k, 0};
+        if (++run.length > longest.length) longest = run;
     }
-    return runs;
+    return longest;
 }
 
 bool sameLocusCount(const Pedigree& pedigree)

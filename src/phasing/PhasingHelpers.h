@@ -44,12 +44,13 @@ bool showsChangeOfSource(const Individual& member);
 // is absent or unphased or homozygous there.
 void setSourcesFromParents(Pedigree& pedigree, Individual& member, int k);
 
-// Runs of consecutive phased loci, in ascending start order.
+// A run of consecutive phased loci.
 struct PhasedRun {
     int start = 0;
     int length = 0;
 };
-std::vector<PhasedRun> phasedRuns(const Individual& member);
+// The member's longest run, the first of equal ones; length 0 when none.
+PhasedRun longestPhasedRun(const Individual& member);
 
 // True when every member has the family's number of loci. The steps of
 // block extension read several members at one locus; each of them does

@@ -113,7 +113,7 @@ struct SiblingWalk {
     // looked at). The walk changes only the sibling and the parent, so an
     // answer holds for the whole walk for everybody else; asking again at
     // every locus would cost the length of the map each time.
-    mutable std::vector<signed char> changes = std::vector<signed char>(siblings.size(), -1);
+    std::vector<signed char>& changes;
 
     bool showsChange(std::size_t j, const Individual& other) const
     {
@@ -236,9 +236,17 @@ void phaseParentByVotes(Pedigree& pedigree, Individual& child, Individual& paren
 
 namespace {
 
+// The working lists of the sibship passes, kept from one sibship to the
+// next: a large family would otherwise allocate them at every member.
+struct SibshipScratch {
+    std::vector<std::array<int, 2>> references;
+    std::vector<signed char> changes;
+    std::vector<int> below;
+};
+
 // The two sibship passes on a family whose members all have its number of
 // loci (the public entries check that; inferFromSibships checks it once).
-void sibshipBlocks(Pedigree& pedigree, int memberId)
+void sibshipBlocks(Pedigree& pedigree, int memberId, SibshipScratch& scratch)
 {
     Individual* member = pedigree.member(memberId);
     Individual* mother = member ? parentOf(pedigree, *member, 1) : nullptr;
@@ -246,8 +254,10 @@ void sibshipBlocks(Pedigree& pedigree, int memberId)
         pedigree.visitedIds.insert(memberId);
         return;
     }
-    const std::vector<int> siblings = mother->childIds;
-    std::vector<std::array<int, 2>> references(siblings.size(), {-1, -1});
+    // Walking a sibship changes genotypes only, never who is whose child.
+    const std::vector<int>& siblings = mother->childIds;
+    std::vector<std::array<int, 2>>& references = scratch.references;
+    references.assign(siblings.size(), {-1, -1});
     referenceSources(pedigree, siblings, references, false);
 
     for (std::size_t i = 0; i < siblings.size(); ++i) {
@@ -268,8 +278,9 @@ void sibshipBlocks(Pedigree& pedigree, int memberId)
             // share only the mother here).
             Individual* parent = parentOf(pedigree, *sibling, side);
             if (!parent) continue;
+            scratch.changes.assign(siblings.size(), -1);
             SiblingWalk walk{pedigree, siblings, references, i, *sibling, *parent,
-                             parentOf(pedigree, *sibling, 1 - side), side};
+                             parentOf(pedigree, *sibling, 1 - side), side, scratch.changes};
             const SideScan& s = scan[static_cast<std::size_t>(side)];
             int loci = static_cast<int>(sibling->genotypes.size());
             int running = s.value;
@@ -290,7 +301,7 @@ void sibshipBlocks(Pedigree& pedigree, int memberId)
     pedigree.visitedIds.insert(memberId);
 }
 
-void parentsFromChildren(Pedigree& pedigree, int memberId)
+void parentsFromChildren(Pedigree& pedigree, int memberId, SibshipScratch& scratch)
 {
     Individual* member = pedigree.member(memberId);
     Individual* father = member ? parentOf(pedigree, *member, 0) : nullptr;
@@ -298,7 +309,7 @@ void parentsFromChildren(Pedigree& pedigree, int memberId)
         pedigree.visitedIds.insert(memberId);
         return;
     }
-    const std::vector<int> siblings = father->childIds;
+    const std::vector<int>& siblings = father->childIds;
     for (int siblingId : siblings) {
         Individual* sibling = pedigree.member(siblingId);
         if (!sibling) continue;
@@ -319,7 +330,8 @@ void parentsFromChildren(Pedigree& pedigree, int memberId)
             // before the walk, and the nearest source above is the last one
             // passed.
             const int last = scan[static_cast<std::size_t>(side)].last;
-            std::vector<int> below(static_cast<std::size_t>(last));
+            std::vector<int>& below = scratch.below;
+            below.assign(static_cast<std::size_t>(last), -1);
             for (int l = 0, source = -1; l < last; ++l) {
                 below[static_cast<std::size_t>(l)] = source;
                 int here = sibling->genotypes[static_cast<std::size_t>(l)].source(side);
@@ -363,16 +375,18 @@ void parentsFromChildren(Pedigree& pedigree, int memberId)
 
 void extendSibshipBlocks(Pedigree& pedigree, int memberId)
 {
+    SibshipScratch scratch;
     if (sameLocusCount(pedigree))
-        sibshipBlocks(pedigree, memberId);
+        sibshipBlocks(pedigree, memberId, scratch);
     else
         pedigree.visitedIds.insert(memberId);
 }
 
 void phaseParentsFromChildren(Pedigree& pedigree, int memberId)
 {
+    SibshipScratch scratch;
     if (sameLocusCount(pedigree))
-        parentsFromChildren(pedigree, memberId);
+        parentsFromChildren(pedigree, memberId, scratch);
     else
         pedigree.visitedIds.insert(memberId);
 }
@@ -386,6 +400,7 @@ bool inferFromSibships(Pedigree& pedigree)
 
 bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order)
 {
+    SibshipScratch scratch;
     for (auto pass : {sibshipBlocks, parentsFromChildren}) {
         pedigree.visitedIds.clear();
         order.restart(pedigree);
@@ -395,7 +410,7 @@ bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order)
             if (pedigree.member(id)->isFounder())
                 pedigree.visitedIds.insert(id);
             else
-                pass(pedigree, id);
+                pass(pedigree, id, scratch);
             order.catchUp(pedigree);
         }
     }
@@ -408,8 +423,7 @@ bool inferFromSibships(Pedigree& pedigree, BottomUpOrder& order)
     for (const auto& [id, m] : pedigree.members) {
         PhasedRun longest;
         if (!m.isFounder()) {
-            for (const PhasedRun& run : phasedRuns(m))
-                if (run.length > longest.length) longest = run;
+            longest = longestPhasedRun(m);
             if (completelyPhased(m)) pedigree.visitedIds.insert(id);
         }
         if (showsChangeOfSource(m)) {
