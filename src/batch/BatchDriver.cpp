@@ -462,7 +462,8 @@ private:
             stoppedAt_ = family.row.familyId;
             if (family.status != 0) run_.status = family.status;
         }
-        feedback_.familyDone(static_cast<long long>(family.inputIndex + 1), bytesRead);
+        if (feedback_.lineDue())
+            feedback_.familyDone(static_cast<long long>(family.inputIndex + 1), bytesRead ? bytesRead() : 0);
         // Blocks a worker allocated and this thread frees stay with this
         // thread's allocator instead of going back to the system.
         if (!workers_.empty() && ++written_ % 1024 == 0) ::malloc_trim(0);
@@ -486,7 +487,8 @@ private:
     }
 
 public:
-    std::uintmax_t bytesRead = 0;
+    // How far the input has been read, asked only when a progress line is due.
+    std::function<std::uintmax_t()> bytesRead;
 
 private:
     BatchRun& run_;
@@ -655,6 +657,13 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
     std::size_t familiesSeen = 0;
     {
         FamilyQueue queue(run, mode, feedback);
+        // A VCF is read whole before the first family, and so is a file read
+        // to its end.
+        queue.bytesRead = [&]() -> std::uintmax_t {
+            if (!options.pedFile.empty()) return inputBytes;
+            const std::streamoff at = input.tellg();
+            return at >= 0 ? static_cast<std::uintmax_t>(at) : input.eof() ? inputBytes : 0;
+        };
         std::size_t& index = familiesSeen;
         while (std::unique_ptr<Pedigree> pedigree = reader->next()) {
             if (options.lastFamily > 0 && index >= options.lastFamily) break;
@@ -667,10 +676,6 @@ int runBatch(const BatchMode& mode, const RunOptions& options)
             auto family = std::make_unique<FamilyRun>(run, index++);
             family->row = newRow(run, mode, *pedigree);
             FamilyRow& row = family->row;
-            // A VCF is read whole before the first family.
-            queue.bytesRead = options.pedFile.empty()
-                ? static_cast<std::uintmax_t>(std::max<std::streamoff>(0, input.tellg()))
-                : inputBytes;
             // What the run says of this family is printed in its turn.
             OutputRouting::route(&family->messages, &family->errors);
             auto skip = [&](const std::string& reason, const std::string& kind) {

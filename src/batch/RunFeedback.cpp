@@ -31,15 +31,18 @@ double RunFeedback::elapsedSeconds() const
     return secondsBetween(start_, Clock::now());
 }
 
+bool RunFeedback::lineDue() const
+{
+    if (quiet_) return false;
+    Clock::time_point now = Clock::now();
+    if (secondsBetween(start_, now) < quietStart) return false;
+    return !(inPlace_ || !terminal_) || secondsBetween(lastLine_, now) >= (terminal_ ? terminalInterval : logInterval);
+}
+
 void RunFeedback::familyDone(long long families, std::uintmax_t bytesRead)
 {
-    if (quiet_) return;
-    Clock::time_point now = Clock::now();
-    if (secondsBetween(start_, now) < quietStart) return;
-    if (inPlace_ || !terminal_) {
-        if (secondsBetween(lastLine_, now) < (terminal_ ? terminalInterval : logInterval)) return;
-    }
-    lastLine_ = now;
+    if (!lineDue()) return;
+    lastLine_ = Clock::now();
     std::ostringstream line;
     line << "tavirlen: " << families << (families == 1 ? " family" : " families") << " done";
     if (inputBytes_ > 0) {

@@ -13,6 +13,9 @@ class RunFeedback {
 public:
     RunFeedback(bool quiet, std::uintmax_t inputBytes);
 
+    // Whether familyDone would print now: callers can then leave the read
+    // position unasked (it costs a system call) for the families between.
+    bool lineDue() const;
     // Called after each family; prints only when a line is due.
     void familyDone(long long families, std::uintmax_t bytesRead);
     // The closing line, with the seconds since the start appended.

@@ -6,7 +6,7 @@ namespace tavirlen {
 
 Individual::Individual() : memberIndex(runContext().memberIndexCounter++) {}
 
-Pedigree::Pedigree(long long id) : familyId(id), startClock(threadClock())
+Pedigree::Pedigree(long long id) : familyId(id)
 {
     runContext().memberIndexCounter = 0;
 }

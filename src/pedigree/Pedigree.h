@@ -20,7 +20,7 @@ class DatasetSummary;
 // One family. Owns its members, keyed and always visited in ascending id.
 class Pedigree {
 public:
-    // Records startClock and restarts the member-index counter at 0.
+    // Restarts the member-index counter at 0.
     explicit Pedigree(long long familyId);
 
     long long familyId = 0;
@@ -35,6 +35,9 @@ public:
     int missingAlleleCount = 0;
     float log10Likelihood = 1.0f;
     DatasetSummary* datasetSummary = nullptr;
+    // Thread processor time in ms when the family's step began (the batch
+    // sets it there: a family is read on one thread and may be phased on
+    // another, and reading the clock costs a system call).
     long startClock = 0;
     long endClock = 0;
     // The family's position among the families of the input, from 0.
