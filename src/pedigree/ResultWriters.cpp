@@ -7,53 +7,62 @@
 
 namespace tavirlen {
 
-namespace {
-
-void appendParent(std::string& text, const Pedigree& pedigree, const std::string& family, int parentId)
-{
-    if (parentId == 0) {
-        text += ' ';
-    } else {
-        text += family;
-        text += '-';
-        text += pedigree.idText(parentId);
-    }
-}
-
-} // namespace
-
 bool Pedigree::writeDat(std::ostream& dat) const
 {
     constexpr std::size_t shownLoci = 10;
     const std::string family = familyText();
-    std::string text;
+    // Ids as read; most files have numbers only, which are written directly.
+    auto idLength = [this](int id) {
+        auto found = idNames.find(id);
+        return found == idNames.end() ? LineBuilder::longestNumber : found->second.size();
+    };
+    auto putId = [this](LineBuilder& line, int id) {
+        auto found = idNames.find(id);
+        if (found == idNames.end())
+            line.number(id);
+        else
+            line.put(found->second);
+    };
+    auto putParent = [&](LineBuilder& line, int parentId) {
+        if (parentId == 0) {
+            line.put(' ');
+            return;
+        }
+        line.put(family);
+        line.put('-');
+        putId(line, parentId);
+    };
+    std::string buffer;
     for (const auto& [id, m] : members) {
-        text.clear();
-        text += family;
-        text += '-';
-        text += idText(id);
-        text += m.sex == 1 ? "\nM\n" : "\nF\n";
-        appendParent(text, *this, family, m.fatherId);
-        text += " , ";
-        appendParent(text, *this, family, m.motherId);
-        text += '\n';
+        // Per shown locus two alleles and two sources with their separators.
+        const std::size_t longest = 3 * family.size() + idLength(id) + idLength(m.fatherId) +
+                                    idLength(m.motherId) + 16 + shownLoci * (4 * LineBuilder::longestNumber + 6);
+        LineBuilder line(buffer, longest);
+        line.put(family);
+        line.put('-');
+        putId(line, id);
+        for (char c : {'\n', m.sex == 1 ? 'M' : 'F', '\n'}) line.put(c);
+        putParent(line, m.fatherId);
+        for (char c : {' ', ',', ' '}) line.put(c);
+        putParent(line, m.motherId);
+        line.put('\n');
         std::size_t k = 0;
         for (; k < m.genotypes.size() && k < shownLoci; ++k) {
             const GenotypeRecord& g = m.genotypes[k];
-            appendNumber(text, g.allele1);
-            text += g.phased ? '|' : ' ';
-            appendNumber(text, g.allele2);
+            line.number(g.allele1);
+            line.put(g.phased ? '|' : ' ');
+            line.number(g.allele2);
             if (g.phased) {
-                text += '(';
-                appendNumber(text, g.paternalSource);
-                text += ',';
-                appendNumber(text, g.maternalSource);
-                text += ')';
+                line.put('(');
+                line.number(g.paternalSource);
+                line.put(',');
+                line.number(g.maternalSource);
+                line.put(')');
             }
-            text += '\n';
+            line.put('\n');
         }
-        text.append(shownLoci - k, '\n');
-        dat.write(text.data(), static_cast<std::streamsize>(text.size()));
+        for (; k < shownLoci; ++k) line.put('\n');
+        dat.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
     return true;
 }
