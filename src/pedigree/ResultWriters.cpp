@@ -11,40 +11,31 @@ bool Pedigree::writeDat(std::ostream& dat) const
 {
     constexpr std::size_t shownLoci = 10;
     const std::string family = familyText();
-    // Ids as read; most files have numbers only, which are written directly.
-    auto idLength = [this](int id) {
-        auto found = idNames.find(id);
-        return found == idNames.end() ? LineBuilder::longestNumber : found->second.size();
-    };
-    auto putId = [this](LineBuilder& line, int id) {
-        auto found = idNames.find(id);
-        if (found == idNames.end())
-            line.number(id);
-        else
-            line.put(found->second);
-    };
-    auto putParent = [&](LineBuilder& line, int parentId) {
-        if (parentId == 0) {
-            line.put(' ');
-            return;
-        }
-        line.put(family);
-        line.put('-');
-        putId(line, parentId);
-    };
     std::string buffer;
     for (const auto& [id, m] : members) {
+        const std::string own = idText(id);
+        const std::string father = m.fatherId == 0 ? std::string() : idText(m.fatherId);
+        const std::string mother = m.motherId == 0 ? std::string() : idText(m.motherId);
         // Per shown locus two alleles and two sources with their separators.
-        const std::size_t longest = 3 * family.size() + idLength(id) + idLength(m.fatherId) +
-                                    idLength(m.motherId) + 16 + shownLoci * (4 * LineBuilder::longestNumber + 6);
+        const std::size_t longest = 3 * family.size() + own.size() + father.size() + mother.size() + 16 +
+                                    shownLoci * (4 * LineBuilder::longestNumber + 6);
         LineBuilder line(buffer, longest);
+        auto putParent = [&](int parentId, const std::string& parent) {
+            if (parentId == 0) {
+                line.put(' ');
+                return;
+            }
+            line.put(family);
+            line.put('-');
+            line.put(parent);
+        };
         line.put(family);
         line.put('-');
-        putId(line, id);
+        line.put(own);
         for (char c : {'\n', m.sex == 1 ? 'M' : 'F', '\n'}) line.put(c);
-        putParent(line, m.fatherId);
+        putParent(m.fatherId, father);
         for (char c : {' ', ',', ' '}) line.put(c);
-        putParent(line, m.motherId);
+        putParent(m.motherId, mother);
         line.put('\n');
         std::size_t k = 0;
         for (; k < m.genotypes.size() && k < shownLoci; ++k) {
