@@ -1,5 +1,7 @@
 #include "batch/SummaryTable.h"
 
+#include "pedigree/TextLine.h"
+
 #include <map>
 #include <sstream>
 
@@ -32,14 +34,40 @@ const char* SummaryTable::header()
 
 void SummaryTable::write(std::ostream& out) const
 {
-    out << header() << "\n";
+    // A line per family, formatted in memory as the stream would write it (a
+    // stream insertion per field cost more than the rest of the table) and
+    // written a block at a time.
+    const int precision = static_cast<int>(out.precision());
+    std::string text = header();
+    text += '\n';
     for (const FamilyRow& row : rows_) {
-        out << row.familyId << "\t" << row.members << "\t" << row.loci << "\t" << statusName(row.status) << "\t"
-            << row.reason << "\t" << row.mode << "\t" << row.method << "\t";
-        if (row.recombinants) out << *row.recombinants;
-        out << "\t" << row.optimal << "\t" << row.solutionsWritten << "\t" << row.solutionsInAll << "\t"
-            << row.seconds << "\n";
+        auto field = [&text](const std::string& value) {
+            text += value;
+            text += '\t';
+        };
+        field(row.familyId);
+        appendNumber(text, row.members);
+        text += '\t';
+        appendNumber(text, row.loci);
+        text += '\t';
+        field(statusName(row.status));
+        field(row.reason);
+        field(row.mode);
+        field(row.method);
+        if (row.recombinants) appendNumber(text, *row.recombinants);
+        text += '\t';
+        field(row.optimal);
+        appendNumber(text, row.solutionsWritten);
+        text += '\t';
+        field(row.solutionsInAll);
+        appendGeneral(text, row.seconds, precision);
+        text += '\n';
+        if (text.size() >= 1 << 16) {
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+        }
     }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 std::string SummaryTable::tally() const

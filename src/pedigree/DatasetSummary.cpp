@@ -1,5 +1,7 @@
 #include "pedigree/DatasetSummary.h"
 
+#include "pedigree/TextLine.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -166,13 +168,28 @@ double DatasetSummary::log10Likelihood(Pedigree& p)
 
 bool DatasetSummary::writeStatistics(std::ostream& res) const
 {
-    res << "Missing rate: "
-        << missingAlleleCount * 0.5 / (static_cast<double>(locusCount) * individualCount) << "\n\n";
-    res << "PedigreeID\tLog10(likelihood)\n";
-    for (const auto& [familyId, entry] : families) res << entry.name << "\t" << entry.log10Likelihood << "\n";
-    res << "\nHaplotype\tFrequency\n";
-    for (const auto* entry : sortedHaplotypes())
-        res << entry->first << "\t" << entry->second / (2.0 * founderCount) << "\n";
+    // A large run lists a few numbers per family here: they are formatted in
+    // memory as the stream would write them (its precision, default
+    // notation) and written a block at a time.
+    const int precision = static_cast<int>(res.precision());
+    std::string text;
+    auto line = [&](const std::string& name, double value) {
+        text += name;
+        text += '\t';
+        appendGeneral(text, value, precision);
+        text += '\n';
+        if (text.size() >= 1 << 16) {
+            res.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+        }
+    };
+    text = "Missing rate: ";
+    appendGeneral(text, missingAlleleCount * 0.5 / (static_cast<double>(locusCount) * individualCount), precision);
+    text += "\n\nPedigreeID\tLog10(likelihood)\n";
+    for (const auto& [familyId, entry] : families) line(entry.name, entry.log10Likelihood);
+    text += "\nHaplotype\tFrequency\n";
+    for (const auto* entry : sortedHaplotypes()) line(entry->first, entry->second / (2.0 * founderCount));
+    res.write(text.data(), static_cast<std::streamsize>(text.size()));
     return true;
 }
 

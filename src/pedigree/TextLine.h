@@ -15,6 +15,14 @@ inline void appendNumber(std::string& line, long long value)
     line.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
+// As a stream in its default notation writes a floating-point number at the
+// given precision (printf's "%.*g").
+inline void appendGeneral(std::string& line, double value, int precision)
+{
+    char digits[64];
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, precision).ptr);
+}
+
 // Builds a line in a buffer sized beforehand for the longest the line can
 // be: the .out line of a member at thousands of loci otherwise costs a check
 // of the string's capacity per character and a library call per number.

@@ -1,9 +1,14 @@
+#include "pedigree/TextLine.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
+#include <random>
 #include <sstream>
+#include <vector>
 
 namespace tavirlen {
 namespace {
@@ -58,6 +63,27 @@ TEST(Writers, ResLineGivesFamilyRecombinantsAndTime)
     EXPECT_TRUE(p->writeRes(res));
     EXPECT_EQ(test::maskTimes(res.str()), "12\t 3\t <time>\n");
     EXPECT_GE(p->endClock, p->startClock);
+}
+
+// The statistics and the summary table format numbers in memory; they must
+// read exactly as the stream wrote them, at any precision a stream is set to.
+TEST(Writers, NumbersInMemoryReadAsTheStreamWritesThem)
+{
+    std::vector<double> values = {0.0, -0.0, 1.0, 0.1, 2.0 / 3, 123456.5, 1234567.0, 9.5e-5, 1e-300, 5e-324,
+                                  -42.25, 1e21, std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(), std::nan(""), -std::nan("")};
+    std::mt19937 engine(3);
+    for (int i = 0; i < 200; ++i)
+        values.push_back(std::ldexp(std::uniform_real_distribution<double>(-1, 1)(engine), static_cast<int>(engine() % 200) - 100));
+    for (int precision : {1, 5, 6, 17})
+        for (double value : values) {
+            std::ostringstream stream;
+            stream.precision(precision);
+            stream << value;
+            std::string text;
+            appendGeneral(text, value, precision);
+            EXPECT_EQ(text, stream.str()) << precision;
+        }
 }
 
 } // namespace
