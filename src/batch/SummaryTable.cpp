@@ -62,12 +62,9 @@ void SummaryTable::write(std::ostream& out) const
         field(row.solutionsInAll);
         appendGeneral(text, row.seconds, precision);
         text += '\n';
-        if (text.size() >= 1 << 16) {
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            text.clear();
-        }
+        writeText(out, text, textBlock);
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    writeText(out, text);
 }
 
 std::string SummaryTable::tally() const

@@ -178,10 +178,7 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
         text += '\t';
         appendGeneral(text, value, precision);
         text += '\n';
-        if (text.size() >= 1 << 16) {
-            res.write(text.data(), static_cast<std::streamsize>(text.size()));
-            text.clear();
-        }
+        writeText(res, text, textBlock);
     };
     text = "Missing rate: ";
     appendGeneral(text, missingAlleleCount * 0.5 / (static_cast<double>(locusCount) * individualCount), precision);
@@ -189,7 +186,7 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
     for (const auto& [familyId, entry] : families) line(entry.name, entry.log10Likelihood);
     text += "\nHaplotype\tFrequency\n";
     for (const auto* entry : sortedHaplotypes()) line(entry->first, entry->second / (2.0 * founderCount));
-    res.write(text.data(), static_cast<std::streamsize>(text.size()));
+    writeText(res, text);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+#include <ostream>
 #include <string>
 
 namespace tavirlen {
@@ -21,6 +22,16 @@ inline void appendGeneral(std::string& line, double value, int precision)
 {
     char digits[64];
     line.append(digits, std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, precision).ptr);
+}
+
+// Writes what `text` holds and empties it, once it holds at least `atLeast`
+// bytes: long tables are formatted in memory and written a block at a time.
+constexpr std::size_t textBlock = std::size_t{1} << 16;
+inline void writeText(std::ostream& out, std::string& text, std::size_t atLeast = 0)
+{
+    if (text.size() < atLeast) return;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    text.clear();
 }
 
 // Builds a line in a buffer sized beforehand for the longest the line can
