@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 namespace tavirlen {
 
@@ -21,7 +22,16 @@ inline void appendNumber(std::string& line, long long value)
 inline void appendGeneral(std::string& line, double value, int precision)
 {
     char digits[64];
-    line.append(digits, std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, precision).ptr);
+    auto written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, precision);
+    if (written.ec == std::errc()) {
+        line.append(digits, written.ptr);
+        return;
+    }
+    // Only a precision far above a stream's default needs more room: the
+    // digits, a sign, a point and an exponent, or four leading zeros.
+    std::string wide(static_cast<std::size_t>(std::max(precision, 6)) + 32, '\0');
+    written = std::to_chars(wide.data(), wide.data() + wide.size(), value, std::chars_format::general, precision);
+    line.append(wide.data(), written.ptr);
 }
 
 // Writes what `text` holds and empties it, once it holds at least `atLeast`

@@ -75,7 +75,7 @@ TEST(Writers, NumbersInMemoryReadAsTheStreamWritesThem)
     std::mt19937 engine(3);
     for (int i = 0; i < 200; ++i)
         values.push_back(std::ldexp(std::uniform_real_distribution<double>(-1, 1)(engine), static_cast<int>(engine() % 200) - 100));
-    for (int precision : {1, 5, 6, 17})
+    for (int precision : {1, 5, 6, 17, 80})
         for (double value : values) {
             std::ostringstream stream;
             stream.precision(precision);
