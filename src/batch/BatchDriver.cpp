@@ -462,8 +462,7 @@ private:
             stoppedAt_ = family.row.familyId;
             if (family.status != 0) run_.status = family.status;
         }
-        if (feedback_.lineDue())
-            feedback_.familyDone(static_cast<long long>(family.inputIndex + 1), bytesRead ? bytesRead() : 0);
+        feedback_.familyDone(static_cast<long long>(family.inputIndex + 1), bytesRead);
         // Blocks a worker allocated and this thread frees stay with this
         // thread's allocator instead of going back to the system.
         if (!workers_.empty() && ++written_ % 1024 == 0) ::malloc_trim(0);

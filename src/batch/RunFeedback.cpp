@@ -39,14 +39,14 @@ bool RunFeedback::lineDue() const
     return !(inPlace_ || !terminal_) || secondsBetween(lastLine_, now) >= (terminal_ ? terminalInterval : logInterval);
 }
 
-void RunFeedback::familyDone(long long families, std::uintmax_t bytesRead)
+void RunFeedback::familyDone(long long families, const std::function<std::uintmax_t()>& bytesRead)
 {
     if (!lineDue()) return;
     lastLine_ = Clock::now();
     std::ostringstream line;
     line << "tavirlen: " << families << (families == 1 ? " family" : " families") << " done";
-    if (inputBytes_ > 0) {
-        double share = 100.0 * static_cast<double>(bytesRead) / static_cast<double>(inputBytes_);
+    if (inputBytes_ > 0 && bytesRead) {
+        double share = 100.0 * static_cast<double>(bytesRead()) / static_cast<double>(inputBytes_);
         line << ", " << static_cast<int>(share > 100.0 ? 100.0 : share) << "% of the input read";
     }
     if (terminal_) {

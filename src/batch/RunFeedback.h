@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tavirlen {
@@ -13,16 +14,16 @@ class RunFeedback {
 public:
     RunFeedback(bool quiet, std::uintmax_t inputBytes);
 
-    // Whether familyDone would print now: callers can then leave the read
-    // position unasked (it costs a system call) for the families between.
-    bool lineDue() const;
-    // Called after each family; prints only when a line is due.
-    void familyDone(long long families, std::uintmax_t bytesRead);
+    // Called after each family; prints only when a line is due, and only
+    // then asks how far the input has been read (that can cost a system call).
+    void familyDone(long long families, const std::function<std::uintmax_t()>& bytesRead);
     // The closing line, with the seconds since the start appended.
     void finish(const std::string& text);
     double elapsedSeconds() const;
 
 private:
+    bool lineDue() const;
+
     using Clock = std::chrono::steady_clock;
     bool quiet_;
     bool terminal_;
