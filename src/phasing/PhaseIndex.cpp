@@ -36,12 +36,23 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
             next += m.genotypes.size();
             e.determined[side] = PositionSet(e.loci);
         }
-        // Everything starts unphased and undetermined; catching up reads the
-        // records. Each run is filed once, whole, rather than at every locus
-        // it grows by (the shorter entries would only be dropped later).
+        // The records read in one pass: which loci are phased, which sources
+        // determined. Each run is filed once, whole, rather than at every
+        // locus it grows by (the shorter entries would only be dropped later).
         e.unphased = PositionSet(e.loci);
-        for (int k = 0; k < e.loci; ++k) e.unphased.insert(k);
-        catchUp(e, 0, e.loci, false);
+        for (int k = 0; k < e.loci; ++k) {
+            const GenotypeRecord& g = m.genotypes[static_cast<std::size_t>(k)];
+            if (g.phased)
+                ++e.phasedCount;
+            else
+                e.unphased.insert(k);
+            for (int side = 0; side < 2; ++side) {
+                const signed char now = category(g.source(side));
+                e.category[side][static_cast<std::size_t>(k)] = now;
+                if (now == 0 || now == 1) ++e.counts[side][now];
+                if (now != -1) e.determined[side].insert(k);
+            }
+        }
         // Room for the runs at hand and a few more as loci get phased: the
         // queues of a deep pedigree's members would otherwise grow one step
         // at a time.
@@ -66,23 +77,29 @@ const PhaseIndex::Entry* PhaseIndex::entry(int id) const
     return const_cast<PhaseIndex*>(this)->entry(id);
 }
 
-void PhaseIndex::catchUp(Entry& e, int first, int end, bool fileRuns)
+void PhaseIndex::catchUp(Entry& e, int first, int end)
 {
     first = std::max(first, 0);
     end = std::min(end, e.loci);
+    const GenotypeRecord* records = e.member->genotypes.data();
     for (int k = first; k < end; ++k) {
-        const GenotypeRecord& g = e.member->genotypes[static_cast<std::size_t>(k)];
-        if (g.phased == e.unphased.contains(k)) {
+        const GenotypeRecord& g = records[k];
+        // Most loci a step re-reads are as the index has them already.
+        const bool phaseChanged = g.phased == e.unphased.contains(k);
+        if (!phaseChanged && category(g.paternalSource) == e.category[0][static_cast<std::size_t>(k)]
+            && category(g.maternalSource) == e.category[1][static_cast<std::size_t>(k)])
+            continue;
+        if (phaseChanged) {
             if (g.phased) {
                 e.unphased.erase(k);
                 ++e.phasedCount;
-                if (fileRuns) pushRun(e, k);
+                pushRun(e, k);
             } else {
                 // Not done by the walk; the pieces on either side are runs of their own.
                 e.unphased.insert(k);
                 --e.phasedCount;
-                if (fileRuns && k > 0 && !e.unphased.contains(k - 1)) pushRun(e, k - 1);
-                if (fileRuns && k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
+                if (k > 0 && !e.unphased.contains(k - 1)) pushRun(e, k - 1);
+                if (k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
             }
         }
         for (int side = 0; side < 2; ++side) {

@@ -83,7 +83,7 @@ private:
 
     Entry* entry(int id);
     const Entry* entry(int id) const;
-    void catchUp(Entry& e, int first, int end, bool fileRuns = true);
+    void catchUp(Entry& e, int first, int end);
     void pushRun(Entry& e, int locus);
     bool openRun(const Entry& e, int start, int length) const;
     void fillSource(Entry& child, int locus, int side, const Entry& parent);

@@ -26,14 +26,10 @@ PositionSet::PositionSet(int size) : size_(size > 0 ? size : 0)
     } while (bits > 1);
 }
 
-void PositionSet::insert(int k)
+void PositionSet::insertLarge(int k)
 {
     if (k < 0 || k >= size_) return;
     std::size_t i = static_cast<std::size_t>(k);
-    if (size_ <= inPlace) {
-        small_ |= bit(i);
-        return;
-    }
     for (std::vector<std::uint64_t>& level : *levels_) {
         bool wasEmpty = level[word(i)] == 0;
         level[word(i)] |= bit(i);
@@ -42,14 +38,10 @@ void PositionSet::insert(int k)
     }
 }
 
-void PositionSet::erase(int k)
+void PositionSet::eraseLarge(int k)
 {
     if (!contains(k)) return;
     std::size_t i = static_cast<std::size_t>(k);
-    if (size_ <= inPlace) {
-        small_ &= ~bit(i);
-        return;
-    }
     for (std::vector<std::uint64_t>& level : *levels_) {
         level[word(i)] &= ~bit(i);
         if (level[word(i)] != 0) break;
@@ -57,14 +49,10 @@ void PositionSet::erase(int k)
     }
 }
 
-int PositionSet::next(int k) const
+int PositionSet::nextLarge(int k) const
 {
     if (k >= size_) return -1;
     std::size_t i = static_cast<std::size_t>(k < 0 ? 0 : k);
-    if (size_ <= inPlace) {
-        std::uint64_t w = small_ & (~std::uint64_t(0) << i);
-        return w == 0 ? -1 : lowest(w);
-    }
     // Up until a word holds a member at or after i, then down along the
     // lowest members.
     std::size_t level = 0;
@@ -84,14 +72,10 @@ int PositionSet::next(int k) const
     return static_cast<int>(i);
 }
 
-int PositionSet::previous(int k) const
+int PositionSet::previousLarge(int k) const
 {
     if (k <= 0 || size_ == 0) return -1;
     std::size_t i = static_cast<std::size_t>(k > size_ ? size_ : k) - 1;
-    if (size_ <= inPlace) {
-        std::uint64_t w = small_ & ((i & 63) == 63 ? ~std::uint64_t(0) : (bit(i) << 1) - 1);
-        return w == 0 ? -1 : highest(w);
-    }
     // Up until a word holds a member at or before i, then down along the
     // highest members.
     std::size_t level = 0;

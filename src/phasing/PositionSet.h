@@ -22,19 +22,45 @@ public:
         const std::uint64_t word = size_ <= inPlace ? small_ : (*levels_)[0][i >> 6];
         return (word >> (i & 63)) & 1U;
     }
-    void insert(int k);
-    void erase(int k);
+    // The walk asks these of small sets for every locus it reads: the
+    // one-word case is answered here, the levels out of line.
+    void insert(int k)
+    {
+        if (size_ > inPlace) return insertLarge(k);
+        if (k >= 0 && k < size_) small_ |= std::uint64_t(1) << k;
+    }
+    void erase(int k)
+    {
+        if (size_ > inPlace) return eraseLarge(k);
+        if (k >= 0 && k < size_) small_ &= ~(std::uint64_t(1) << k);
+    }
 
     // The greatest member below k, or -1.
-    int previous(int k) const;
+    int previous(int k) const
+    {
+        if (size_ > inPlace) return previousLarge(k);
+        if (k <= 0 || size_ == 0) return -1;
+        const std::uint64_t below = small_ & (k >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << k) - 1);
+        return below == 0 ? -1 : 63 - __builtin_clzll(below);
+    }
     // The smallest member at or above k, or -1.
-    int next(int k) const;
+    int next(int k) const
+    {
+        if (size_ > inPlace) return nextLarge(k);
+        if (k >= size_) return -1;
+        const std::uint64_t above = small_ & (k <= 0 ? ~std::uint64_t(0) : ~std::uint64_t(0) << k);
+        return above == 0 ? -1 : __builtin_ctzll(above);
+    }
 
 private:
     // Up to 64 loci (most families' maps) one word held in place: the walk
     // builds several sets per member, and allocating them would cost more
     // than using them.
     static constexpr int inPlace = 64;
+    void insertLarge(int k);
+    void eraseLarge(int k);
+    int previousLarge(int k) const;
+    int nextLarge(int k) const;
     using Levels = std::vector<std::vector<std::uint64_t>>; // [0]: one bit per locus
     int size_ = 0;
     std::uint64_t small_ = 0;
