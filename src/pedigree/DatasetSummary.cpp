@@ -95,23 +95,16 @@ void DatasetSummary::countFounderHaplotypes(const Pedigree& p)
             append(first, g.allele1);
             append(second, g.allele2);
         }
-        ++haplotypeTally_[first];
-        ++haplotypeTally_[second];
+        haplotypeTally_.add(first);
+        haplotypeTally_.add(second);
     }
-}
-
-std::vector<const std::pair<const std::string, int>*> DatasetSummary::sortedHaplotypes() const
-{
-    std::vector<const std::pair<const std::string, int>*> sorted;
-    sorted.reserve(haplotypeTally_.size());
-    for (const auto& entry : haplotypeTally_) sorted.push_back(&entry);
-    std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-    return sorted;
 }
 
 std::map<std::string, int> DatasetSummary::haplotypeCounts() const
 {
-    return {haplotypeTally_.begin(), haplotypeTally_.end()};
+    std::map<std::string, int> counts;
+    for (const auto& [text, count] : haplotypeTally_.sorted()) counts.emplace_hint(counts.end(), text, count);
+    return counts;
 }
 
 void DatasetSummary::computeLikelihoods()
@@ -173,7 +166,7 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
     // notation) and written a block at a time.
     const int precision = static_cast<int>(res.precision());
     std::string text;
-    auto line = [&](const std::string& name, double value) {
+    auto line = [&](std::string_view name, double value) {
         text += name;
         text += '\t';
         appendGeneral(text, value, precision);
@@ -185,7 +178,7 @@ bool DatasetSummary::writeStatistics(std::ostream& res) const
     text += "\n\nPedigreeID\tLog10(likelihood)\n";
     for (const auto& [familyId, entry] : families) line(entry.name, entry.log10Likelihood);
     text += "\nHaplotype\tFrequency\n";
-    for (const auto* entry : sortedHaplotypes()) line(entry->first, entry->second / (2.0 * founderCount));
+    for (const auto& [haplotype, count] : haplotypeTally_.sorted()) line(haplotype, count / (2.0 * founderCount));
     writeText(res, text);
     return true;
 }

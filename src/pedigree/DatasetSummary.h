@@ -1,12 +1,12 @@
 #pragma once
 
+#include "pedigree/HaplotypeTally.h"
 #include "pedigree/Pedigree.h"
 
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -60,13 +60,10 @@ public:
 
 private:
     double log10Likelihood(Pedigree& pedigree);
-    // The texts in the order writeStatistics lists them.
-    std::vector<const std::pair<const std::string, int>*> sortedHaplotypes() const;
 
-    // Counted in a hash table and sorted once at the end: a large run meets
-    // hundreds of thousands of haplotypes, most of them once, and keeping
-    // them in order all along cost about a twentieth of mode b's run.
-    std::unordered_map<std::string, int> haplotypeTally_;
+    // Counted as met and sorted once at the end: keeping them in order all
+    // along cost about a twentieth of mode b's run.
+    HaplotypeTally haplotypeTally_;
 };
 
 } // namespace tavirlen
