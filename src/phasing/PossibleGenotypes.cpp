@@ -200,26 +200,9 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
         return std::array<std::size_t, 4>{genotypeIndex(f1, m1), genotypeIndex(f1, m2), genotypeIndex(f2, m1),
                                           genotypeIndex(f2, m2)};
     };
-    // Up to seven alleles (nearly every locus) give one word per member: a
-    // genotype left alone is a single bit, and the four offspring are one
-    // mask that each child is tested against at once.
-    if (words == 1) {
-        auto single = [](Word w) { return w != 0 && (w & (w - 1)) == 0; };
-        if (single(father[0]) && single(mother[0])) {
-            const auto [f1, f2] = classesOf(static_cast<std::size_t>(__builtin_ctzll(father[0])));
-            const auto [m1, m2] = classesOf(static_cast<std::size_t>(__builtin_ctzll(mother[0])));
-            Word offspring = 0;
-            for (std::size_t o : offspringOf(f1, f2, m1, m2)) offspring |= Word{1} << o;
-            bool keeps = true;
-            for (std::size_t c = 0; c < childCount && keeps; ++c) {
-                const Word child = flagsOf(children[c])[0];
-                keeps = single(child) && (child & offspring) != 0;
-            }
-            if (keeps) return false;
-        }
-    }
-    const std::size_t fatherOnly = words == 1 ? none : only(father);
-    const std::size_t motherOnly = words == 1 ? none : only(mother);
+    if (words == 1) return narrowCoupleInOneWord(at, changedMembers);
+    const std::size_t fatherOnly = only(father);
+    const std::size_t motherOnly = only(mother);
     if (fatherOnly != none && motherOnly != none) {
         const auto [f1, f2] = classesOf(fatherOnly);
         const auto [m1, m2] = classesOf(motherOnly);
@@ -286,6 +269,67 @@ bool PossibleGenotypes::narrowCouple(std::size_t at, std::vector<std::size_t>& c
         const Word* kept = childKept(c);
         if (!std::equal(kept, kept + words, flags)) changedMembers.push_back(children[c]);
         std::copy(kept, kept + words, flags);
+    }
+    return changedMembers.size() > before;
+}
+
+// Up to seven alleles (nearly every locus) give one word per member: a
+// genotype left alone is a single bit, and the four offspring of a pair of
+// parent genotypes are one mask that each child is tested against at once.
+bool PossibleGenotypes::narrowCoupleInOneWord(std::size_t at, std::vector<std::size_t>& changedMembers)
+{
+    const Couple& couple = layout_->couples[at];
+    const std::size_t* children = layout_->childrenOf().begin(at);
+    const std::size_t childCount = static_cast<std::size_t>(layout_->childrenOf().end(at) - children);
+    const Word father = flags_[couple.father];
+    const Word mother = flags_[couple.mother];
+    auto offspringOf = [this](std::size_t fatherFlag, std::size_t motherFlag) {
+        const auto [f1, f2] = classesOf(fatherFlag);
+        const auto [m1, m2] = classesOf(motherFlag);
+        return Word{1} << genotypeIndex(f1, m1) | Word{1} << genotypeIndex(f1, m2) | Word{1} << genotypeIndex(f2, m1)
+            | Word{1} << genotypeIndex(f2, m2);
+    };
+    // Most couples of a family are typed at most loci: each member has one
+    // genotype left, and when every child's can come from the parents' the
+    // couple keeps what it has.
+    auto single = [](Word w) { return w != 0 && (w & (w - 1)) == 0; };
+    if (single(father) && single(mother)) {
+        const Word offspring = offspringOf(static_cast<std::size_t>(__builtin_ctzll(father)),
+                                           static_cast<std::size_t>(__builtin_ctzll(mother)));
+        bool keeps = true;
+        for (std::size_t c = 0; c < childCount && keeps; ++c) {
+            const Word child = flags_[children[c]];
+            keeps = single(child) && (child & offspring) != 0;
+        }
+        if (keeps) return false;
+    }
+    std::vector<Word>& childKept = narrowingSpace().kept;
+    childKept.assign(childCount, 0);
+    Word fatherKept = 0;
+    Word motherKept = 0;
+    for (Word fathers = father; fathers != 0; fathers &= fathers - 1) {
+        const std::size_t f = static_cast<std::size_t>(__builtin_ctzll(fathers));
+        for (Word mothers = mother; mothers != 0; mothers &= mothers - 1) {
+            const std::size_t m = static_cast<std::size_t>(__builtin_ctzll(mothers));
+            const Word offspring = offspringOf(f, m);
+            bool every = true;
+            for (std::size_t c = 0; c < childCount && every; ++c) every = (flags_[children[c]] & offspring) != 0;
+            if (!every) continue;
+            fatherKept |= Word{1} << f;
+            motherKept |= Word{1} << m;
+            for (std::size_t c = 0; c < childCount; ++c) childKept[c] |= flags_[children[c]] & offspring;
+        }
+    }
+    // Compared first, then written father, mother, children in turn: where
+    // one member stands in two places of the couple, the last write holds.
+    const std::size_t before = changedMembers.size();
+    if (fatherKept != father) changedMembers.push_back(couple.father);
+    if (motherKept != mother) changedMembers.push_back(couple.mother);
+    flags_[couple.father] = fatherKept;
+    flags_[couple.mother] = motherKept;
+    for (std::size_t c = 0; c < childCount; ++c) {
+        if (childKept[c] != flags_[children[c]]) changedMembers.push_back(children[c]);
+        flags_[children[c]] = childKept[c];
     }
     return changedMembers.size() > before;
 }

@@ -101,6 +101,8 @@ private:
     // Keeps the genotypes of the couple and its children that some choice
     // for all of them supports; adds every member that lost one to `changedMembers`.
     bool narrowCouple(std::size_t at, std::vector<std::size_t>& changedMembers);
+    // The same with one word of flags per member, held in registers.
+    bool narrowCoupleInOneWord(std::size_t at, std::vector<std::size_t>& changedMembers);
     // Narrows the given couples and, in turn, every couple of a member that
     // lost a genotype, until nothing changes.
     void narrow(const std::size_t* first, const std::size_t* last);
