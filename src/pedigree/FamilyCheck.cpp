@@ -63,6 +63,8 @@ std::optional<int> findParentCycle(const Pedigree& pedigree)
     // done, then done; meeting an open member again closes a cycle.
     IdSet seen;
     IdSet done;
+    pedigree.reserveMemberIds(seen);
+    pedigree.reserveMemberIds(done);
     for (const auto& [startId, start] : pedigree.members) {
         if (seen.count(startId)) continue;
         // An explicit stack of (id, next parent side): deep pedigrees cannot

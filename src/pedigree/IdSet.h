@@ -19,6 +19,8 @@ public:
     std::size_t size() const { return table_.size(); }
     bool empty() const { return table_.size() == 0; }
     void clear() { table_.clear(); }
+    // Room for `count` ids from low to high, before any is inserted.
+    void reserve(int low, int high, std::size_t count) { table_.reserve(low, high, count); }
 
     // The ids inserted since the set held `first` of them, in the order of
     // insertion.

@@ -41,6 +41,8 @@ std::vector<int> parentsBeforeChildren(const Pedigree& pedigree)
     std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
     IdSet placed;
     IdSet queued;
+    pedigree.reserveMemberIds(placed);
+    pedigree.reserveMemberIds(queued);
     std::vector<int> order;
     order.reserve(pedigree.members.size());
     while (nextFounder < founders.size() || !ready.empty()) {
@@ -90,6 +92,7 @@ bool Pedigree::prepare()
 
     processingOrder = parentsBeforeChildren(*this);
     visitedIds.clear();
+    reserveMemberIds(visitedIds);
     return true;
 }
 
