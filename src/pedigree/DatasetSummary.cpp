@@ -81,22 +81,17 @@ void DatasetSummary::countFounderHaplotypes()
 
 void DatasetSummary::countFounderHaplotypes(const Pedigree& p)
 {
-    std::string first;
-    std::string second;
-    auto append = [](std::string& text, int allele) {
-        char digits[16];
-        text.append(digits, std::to_chars(digits, digits + sizeof digits, allele).ptr);
-    };
+    // The alleles' numbers joined, written straight into room for the
+    // longest: an int takes at most 11 characters.
+    std::string text;
     for (const auto& [id, m] : p.members) {
         if (!m.isFounder()) continue;
-        first.clear();
-        second.clear();
-        for (const GenotypeRecord& g : m.genotypes) {
-            append(first, g.allele1);
-            append(second, g.allele2);
+        text.resize(11 * m.genotypes.size());
+        for (int side = 0; side < 2; ++side) {
+            char* at = text.data();
+            for (const GenotypeRecord& g : m.genotypes) at = std::to_chars(at, text.data() + text.size(), g.allele(side)).ptr;
+            haplotypeTally_.add(std::string_view(text.data(), static_cast<std::size_t>(at - text.data())));
         }
-        haplotypeTally_.add(first);
-        haplotypeTally_.add(second);
     }
 }
 
