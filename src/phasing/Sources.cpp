@@ -325,10 +325,18 @@ bool settleMissingAlleles(Pedigree& pedigree)
     };
     // (parent, locus) -> the children naming each slot
     std::map<std::pair<int, std::size_t>, std::array<std::vector<Naming>, 2>> named;
+    // By now most parents lack no allele at all: their children need no
+    // look locus by locus.
+    auto lacksSome = [](const Individual& parent) {
+        return std::any_of(parent.genotypes.begin(), parent.genotypes.end(), [](const GenotypeRecord& g) {
+            return missingAllele(g.allele1) || missingAllele(g.allele2);
+        });
+    };
     for (auto& [id, m] : pedigree.members) {
         if (m.isFounder()) continue;
         for (int side = 0; side < 2; ++side) {
             const Individual* parent = pedigree.member(m.parentId(side));
+            if (!parent || !lacksSome(*parent)) continue;
             for (std::size_t k = 0; parent && k < m.genotypes.size() && k < parent->genotypes.size(); ++k) {
                 const GenotypeRecord& p = parent->genotypes[k];
                 GenotypeRecord& g = m.genotypes[k];
