@@ -261,22 +261,28 @@ void PhaseIndex::refreshAfterStep(int id)
     const int first = std::max(pedigree_.blockStart, 0);
     const int end = pedigree_.blockStart + std::max(pedigree_.blockLength, 0);
     const Individual& m = *e->member;
-    // The entries the step reads, found once for the whole block.
-    const Entry* parents[2] = {nullptr, nullptr};
+    // What the step can fill, found once for the whole block: the member's
+    // sources from its parents, then each child's from the member, in that
+    // order at every locus.
+    std::vector<StepSource>& sources = stepSources_;
+    sources.clear();
     if (!m.isFounder())
-        for (int side = 0; side < 2; ++side) parents[side] = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side));
-    std::vector<Entry*>& children = stepChildren_;
-    children.clear();
+        for (int side = 0; side < 2; ++side)
+            if (const Entry* parent = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side)))
+                sources.push_back({e, parent, side});
     for (int childId : m.childIds) {
         Entry* child = entry(childId);
-        if (child && !child->member->isFounder()) children.push_back(child);
+        if (!child || child->member->isFounder()) continue;
+        for (int side = 0; side < 2; ++side)
+            if (child->member->parentId(side) == id) sources.push_back({child, e, side});
     }
     for (int k = first; k < end && k < e->loci; ++k) {
-        for (int side = 0; side < 2; ++side)
-            if (parents[side]) fillSource(*e, k, side, *parents[side]);
-        for (Entry* child : children)
-            for (int side = 0; side < 2; ++side)
-                if (child->member->parentId(side) == id) fillSource(*child, k, side, *e);
+        for (const StepSource& s : sources) {
+            // Most sources are determined already.
+            if (k >= s.child->loci) continue;
+            const GenotypeRecord& g = s.child->member->genotypes[static_cast<std::size_t>(k)];
+            if (g.phased && g.source(s.side) == -1) fillSource(*s.child, k, s.side, *s.parent);
+        }
     }
 }
 

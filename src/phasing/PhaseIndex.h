@@ -98,7 +98,13 @@ private:
     PositionSet uncovered_;
     std::vector<signed char> categories_; // every entry's categories, in one block sized once
     bool refreshed_ = false;
-    std::vector<Entry*> stepChildren_; // refreshAfterStep's, kept to spare an allocation per step
+    // A source refreshAfterStep may fill: the child's on `side`, from `parent`.
+    struct StepSource {
+        Entry* child;
+        const Entry* parent;
+        int side;
+    };
+    std::vector<StepSource> stepSources_; // refreshAfterStep's, kept to spare an allocation per step
 };
 
 } // namespace tavirlen
