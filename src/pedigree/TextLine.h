@@ -59,7 +59,19 @@ public:
     }
     void put(char c) { *at_++ = c; }
     void put(const std::string& text) { at_ = std::copy(text.begin(), text.end(), at_); }
-    void number(long long value) { at_ = std::to_chars(at_, end_, value).ptr; }
+    // Alleles and sources are mostly one digit (or -1): those are written
+    // without the general conversion, which the writers call for every one.
+    void number(long long value)
+    {
+        if (value >= 0 && value < 10) {
+            *at_++ = static_cast<char>('0' + value);
+        } else if (value == -1) {
+            *at_++ = '-';
+            *at_++ = '1';
+        } else {
+            at_ = std::to_chars(at_, end_, value).ptr;
+        }
+    }
     const char* data() const { return buffer_.data(); }
     std::size_t size() const { return static_cast<std::size_t>(at_ - buffer_.data()); }
 
