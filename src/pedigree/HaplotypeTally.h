@@ -16,7 +16,6 @@ namespace tavirlen {
 class HaplotypeTally {
 public:
     void add(std::string_view text);
-    std::size_t size() const { return entries_.size(); }
     // Every text with its count, in the order of the texts.
     std::vector<std::pair<std::string_view, int>> sorted() const;
 

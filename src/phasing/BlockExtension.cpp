@@ -23,11 +23,6 @@ namespace {
 // A draw scaled to [0, 1].
 constexpr double drawScale = 3.051850947599719e-5;
 
-bool lacksAllele(const GenotypeRecord& g)
-{
-    return missingAllele(g.allele1) || missingAllele(g.allele2);
-}
-
 bool carries(const GenotypeRecord& g, int allele)
 {
     return allele == g.allele1 || allele == g.allele2;

@@ -11,6 +11,9 @@ namespace tavirlen {
 // Any code below 1 stands for a missing allele.
 inline bool missingAllele(int allele) { return allele < 1; }
 
+// Whether either allele of the genotype is missing.
+inline bool lacksAllele(const GenotypeRecord& g) { return missingAllele(g.allele1) || missingAllele(g.allele2); }
+
 // The slot (0 or 1) of a genotype's one missing allele; -1 when both or
 // neither are missing.
 inline int lackingSlot(const GenotypeRecord& g)

@@ -328,9 +328,7 @@ bool settleMissingAlleles(Pedigree& pedigree)
     // By now most parents lack no allele at all: their children need no
     // look locus by locus.
     auto lacksSome = [](const Individual& parent) {
-        return std::any_of(parent.genotypes.begin(), parent.genotypes.end(), [](const GenotypeRecord& g) {
-            return missingAllele(g.allele1) || missingAllele(g.allele2);
-        });
+        return std::any_of(parent.genotypes.begin(), parent.genotypes.end(), lacksAllele);
     };
     for (auto& [id, m] : pedigree.members) {
         if (m.isFounder()) continue;
