@@ -65,6 +65,12 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
         children.emplace_back(c, slot);
     }
     childrenOf_.build(couples.size(), children);
+    distinct.assign(couples.size(), 1);
+    for (std::size_t c = 0; c < couples.size(); ++c) {
+        if (couples[c].father == couples[c].mother) distinct[c] = 0;
+        for (const std::size_t* child = childrenOf_.begin(c); child != childrenOf_.end(c); ++child)
+            if (*child == couples[c].father || *child == couples[c].mother) distinct[c] = 0;
+    }
     // Each member's couples in the order of the couples, as father or mother
     // first and then as child within each couple.
     std::vector<std::pair<std::size_t, std::size_t>> links;
@@ -362,7 +368,10 @@ void PossibleGenotypes::narrow(const std::size_t* first, const std::size_t* last
             if (noneLeft(member)) consistent_ = false;
             for (const std::size_t* at = layout_->couplesOf().begin(member); at != layout_->couplesOf().end(member); ++at) {
                 const std::size_t other = *at;
-                if (queued[other]) continue;
+                // A couple of different members keeps, narrowed again, just
+                // what its narrowing left: every pair of parent genotypes that
+                // supported its children still does.
+                if (queued[other] || (other == c && layout_->distinct[c])) continue;
                 queued[other] = 1;
                 queue.push_back(other);
             }

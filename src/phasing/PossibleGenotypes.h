@@ -40,6 +40,9 @@ public:
     std::vector<const Individual*> members; // by slot
     std::vector<char> founders;             // by slot
     std::vector<Couple> couples;
+    // By couple, whether father, mother and children are different members
+    // (a member its own parent only in a file the family check turns down).
+    std::vector<char> distinct;
 
 private:
     IdPositions slot_; // slots are the members' positions in ascending id
