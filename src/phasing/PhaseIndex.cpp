@@ -15,6 +15,20 @@ signed char category(int source)
 
 } // namespace
 
+inline void PhaseIndex::readSources(Entry& e, int k, const GenotypeRecord& g)
+{
+    for (int side = 0; side < 2; ++side) {
+        signed char now = category(g.source(side));
+        signed char& was = e.category[side][static_cast<std::size_t>(k)];
+        if (now == was) continue;
+        if (was == 0 || was == 1) --e.counts[side][was];
+        if (now == 0 || now == 1) ++e.counts[side][now];
+        if (was == -1) e.determined[side].insert(k);
+        if (now == -1) e.determined[side].erase(k);
+        was = now;
+    }
+}
+
 PhaseIndex::PhaseIndex(Pedigree& pedigree)
     : pedigree_(pedigree), uncovered_(static_cast<int>(pedigree.locusWork.size()))
 {
@@ -46,12 +60,7 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
                 ++e.phasedCount;
             else
                 e.unphased.insert(k);
-            for (int side = 0; side < 2; ++side) {
-                const signed char now = category(g.source(side));
-                e.category[side][static_cast<std::size_t>(k)] = now;
-                if (now == 0 || now == 1) ++e.counts[side][now];
-                if (now != -1) e.determined[side].insert(k);
-            }
+            readSources(e, k, g);
         }
         // Room for the runs at hand and a few more as loci get phased: the
         // queues of a deep pedigree's members would otherwise grow one step
@@ -102,18 +111,10 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
                 if (k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
             }
         }
-        for (int side = 0; side < 2; ++side) {
-            signed char now = category(g.source(side));
-            signed char& was = e.category[side][static_cast<std::size_t>(k)];
-            if (now == was) continue;
-            if (was == 0 || was == 1) --e.counts[side][was];
-            if (now == 0 || now == 1) ++e.counts[side][now];
-            if (was == -1) e.determined[side].insert(k);
-            if (now == -1) e.determined[side].erase(k);
-            was = now;
-        }
+        readSources(e, k, g);
     }
 }
+
 
 void PhaseIndex::pushRun(Entry& e, int locus)
 {

@@ -84,6 +84,9 @@ private:
     Entry* entry(int id);
     const Entry* entry(int id) const;
     void catchUp(Entry& e, int first, int end);
+    // The sources of the member's record at locus k into its categories,
+    // counts and determined loci (categories start undetermined).
+    void readSources(Entry& e, int k, const GenotypeRecord& g);
     void pushRun(Entry& e, int locus);
     bool openRun(const Entry& e, int start, int length) const;
     void fillSource(Entry& child, int locus, int side, const Entry& parent);
