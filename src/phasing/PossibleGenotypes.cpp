@@ -120,8 +120,13 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
     if (count == 0) return;
     for (std::size_t i = 0; i < classes; ++i)
         for (std::size_t j = i; j < classes; ++j) add(flagsOf(0), i * classes + j);
-    for (std::size_t slot = 1; slot < count; ++slot) std::copy(flagsOf(0), flagsOf(0) + words_, flagsOf(slot));
-    for (std::size_t slot = 0; slot < count; ++slot) restrictToAlleles(alleles[2 * slot], alleles[2 * slot + 1], slot);
+    if (words_ == 1) {
+        startInOneWord(alleles);
+    } else {
+        for (std::size_t slot = 1; slot < count; ++slot) std::copy(flagsOf(0), flagsOf(0) + words_, flagsOf(slot));
+        for (std::size_t slot = 0; slot < count; ++slot)
+            restrictToAlleles(alleles[2 * slot], alleles[2 * slot + 1], slot);
+    }
     std::vector<std::size_t>& all = narrowingSpace().couples;
     for (std::size_t c = all.size(); c < layout.couples.size(); ++c) all.push_back(c);
     narrow(all.data(), all.data() + layout.couples.size());
@@ -129,8 +134,34 @@ PossibleGenotypes::PossibleGenotypes(const CoupleLayout& layout, std::size_t loc
         if (noneLeft(k)) consistent_ = false;
 }
 
+// Every member's flags in one pass, from a mask per allele class: a typed
+// member keeps its own genotype, one with a single typed allele the
+// genotypes that hold it, an untyped one all of them.
+void PossibleGenotypes::startInOneWord(const std::vector<int>& alleles)
+{
+    const Word all = flags_[0];
+    const std::size_t classes = values_.size() + 1;
+    std::array<Word, 8> holding{};
+    for (std::size_t a = 0; a < classes; ++a)
+        for (std::size_t j = 0; j < classes; ++j)
+            holding[a] |= Word{1} << genotypeIndex(static_cast<int>(a), static_cast<int>(j));
+    for (std::size_t slot = 0; slot < flags_.size(); ++slot) {
+        const int allele1 = alleles[2 * slot];
+        const int allele2 = alleles[2 * slot + 1];
+        const bool missing1 = missingAllele(allele1);
+        const bool missing2 = missingAllele(allele2);
+        Word flags = all;
+        if (!missing1 && !missing2)
+            flags = Word{1} << genotypeIndex(valueIndex(allele1), valueIndex(allele2));
+        else if (!missing1 || !missing2)
+            flags = holding[static_cast<std::size_t>(valueIndex(missing1 ? allele2 : allele1))];
+        flags_[slot] = flags;
+    }
+}
+
 bool PossibleGenotypes::noneLeft(std::size_t slot) const
 {
+    if (words_ == 1) return flags_[slot] == 0;
     const Word* flags = flagsOf(slot);
     return std::none_of(flags, flags + words_, [](Word w) { return w != 0; });
 }

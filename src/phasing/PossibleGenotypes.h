@@ -100,6 +100,8 @@ private:
     static bool has(const Word* flags, std::size_t g) { return (flags[g / 64] >> (g % 64)) & 1U; }
     static void add(Word* flags, std::size_t g) { flags[g / 64] |= Word{1} << (g % 64); }
     bool noneLeft(std::size_t slot) const;
+    // The members' first flags where each holds one word.
+    void startInOneWord(const std::vector<int>& alleles);
     void restrictToAlleles(int allele1, int allele2, std::size_t slot);
     // Keeps the genotypes of the couple and its children that some choice
     // for all of them supports; adds every member that lost one to `changedMembers`.
