@@ -43,7 +43,11 @@ public:
     // nothing changed, when the id is in the table already.
     bool insert(int id, Value value)
     {
-        if (direct_ && !fitsDirect(id)) becomeHashed();
+        // Marking a member already in range is the common case: it stays a
+        // few instructions, and widening is left to a call of its own.
+        const long long direct = static_cast<long long>(id) - base_;
+        if (direct_ && (direct < 0 || direct >= static_cast<long long>(table_.size())) && !fitsDirect(id))
+            becomeHashed();
         if (direct_) {
             Value& held = table_[static_cast<std::size_t>(static_cast<long long>(id) - base_)];
             if (held != Value{}) return false;
