@@ -206,8 +206,8 @@ void chainFigures(bool polish)
     // A hundredth of a second is within the reach of the machine's noise,
     // and what the machine's caches hold drifts over seconds: every round
     // runs each depth once on a fresh copy, so that the depths meet the same
-    // conditions, and the best of seven rounds is the figure.
-    for (int round = 0; round < 7; ++round) {
+    // conditions, and the best of fifteen rounds is the figure.
+    for (int round = 0; round < 15; ++round) {
         for (Chain& chain : chains) {
             tavirlen::DatasetSummary summary;
             std::clock_t start = std::clock();
@@ -223,8 +223,8 @@ void chainFigures(bool polish)
     for (const Chain& chain : chains) {
         const double first = chains.front().time;
         std::cout << "  " << std::setw(5) << chain.generations << " generations (" << chain.members
-                  << " members): " << std::fixed << std::setprecision(4) << chain.time << " s"
-                  << " (reading and preparation " << chain.preparation << " s), " << std::setprecision(2)
+                  << " members): " << std::fixed << std::setprecision(2) << 1e3 * chain.time << " ms"
+                  << " (reading and preparation " << 1e3 * chain.preparation << " ms), " << std::setprecision(2)
                   << (first > 0 ? chain.time / first : 0) << " x the first; " << chain.recombinants << " recombinants"
                   << std::defaultfloat << std::endl;
     }
