@@ -13,6 +13,14 @@ signed char category(int source)
     return source == -1 ? -1 : source == 0 || source == 1 ? static_cast<signed char>(source) : 2;
 }
 
+// A record's sources and phase in one word: equal words, nothing to re-read.
+std::uint32_t stateOf(const GenotypeRecord& g)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(g.paternalSource))
+        | static_cast<std::uint32_t>(static_cast<unsigned char>(g.maternalSource)) << 8
+        | static_cast<std::uint32_t>(g.phased ? 1 : 0) << 16;
+}
+
 } // namespace
 
 inline void PhaseIndex::readSources(Entry& e, int k, const GenotypeRecord& g)
@@ -39,7 +47,9 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
     for (const auto& [id, m] : pedigree.members) cells += 2 * m.genotypes.size();
     ids_ = IdPositions(pedigree);
     categories_.assign(cells, -1);
+    states_.resize(cells / 2);
     signed char* next = categories_.data();
+    std::uint32_t* nextState = states_.data();
     for (auto& [id, m] : pedigree.members) {
         entries_.emplace_back(&runMemory_);
         Entry& e = entries_.back();
@@ -50,6 +60,8 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
             next += m.genotypes.size();
             e.determined[side] = PositionSet(e.loci);
         }
+        e.state = nextState;
+        nextState += m.genotypes.size();
         // The records read in one pass: which loci are phased, which sources
         // determined. Each run is filed once, whole, rather than at every
         // locus it grows by (the shorter entries would only be dropped later).
@@ -61,6 +73,7 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
             else
                 e.unphased.insert(k);
             readSources(e, k, g);
+            e.state[k] = stateOf(g);
         }
         // Room for the runs at hand and a few more as loci get phased: the
         // queues of a deep pedigree's members would otherwise grow one step
@@ -94,10 +107,10 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
     for (int k = first; k < end; ++k) {
         const GenotypeRecord& g = records[k];
         // Most loci a step re-reads are as the index has them already.
+        const std::uint32_t now = stateOf(g);
+        if (now == e.state[k]) continue;
+        e.state[k] = now;
         const bool phaseChanged = g.phased == e.unphased.contains(k);
-        if (!phaseChanged && category(g.paternalSource) == e.category[0][static_cast<std::size_t>(k)]
-            && category(g.maternalSource) == e.category[1][static_cast<std::size_t>(k)])
-            continue;
         if (phaseChanged) {
             if (g.phased) {
                 e.unphased.erase(k);

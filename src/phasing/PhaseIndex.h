@@ -5,6 +5,7 @@
 #include "phasing/PhasingHelpers.h"
 #include "phasing/PositionSet.h"
 
+#include <cstdint>
 #include <memory_resource>
 #include <optional>
 #include <utility>
@@ -72,6 +73,10 @@ private:
         int loci = 0;
         int phasedCount = 0;
         signed char* category[2] = {nullptr, nullptr}; // per locus, in categories_: -1 undetermined, 0, 1, 2 another value
+        // Per locus, in states_, the record's sources and phase as last read
+        // (stateOf): a locus whose record still shows them is passed over
+        // without a look at what was made of them.
+        std::uint32_t* state = nullptr;
         int counts[2][2] = {{0, 0}, {0, 0}};  // [side][source 0 or 1]
         PositionSet determined[2];
         PositionSet unphased;
@@ -100,6 +105,7 @@ private:
     std::vector<Entry> entries_;
     PositionSet uncovered_;
     std::vector<signed char> categories_; // every entry's categories, in one block sized once
+    std::vector<std::uint32_t> states_;   // every entry's states, likewise
     bool refreshed_ = false;
     // A source refreshAfterStep may fill: the child's on `side`, from `parent`.
     struct StepSource {
