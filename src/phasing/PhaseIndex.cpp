@@ -21,19 +21,26 @@ std::uint32_t stateOf(const GenotypeRecord& g)
         | static_cast<std::uint32_t>(g.phased ? 1 : 0) << 16;
 }
 
+// The state before a record is first read: both sources undetermined.
+constexpr std::uint32_t unread = 0xFFFF;
+
+signed char sourceIn(std::uint32_t state, int side)
+{
+    return static_cast<signed char>(static_cast<unsigned char>(state >> (8 * side)));
+}
+
 } // namespace
 
-inline void PhaseIndex::readSources(Entry& e, int k, const GenotypeRecord& g)
+inline void PhaseIndex::readSources(Entry& e, int k, const GenotypeRecord& g, std::uint32_t before)
 {
     for (int side = 0; side < 2; ++side) {
-        signed char now = category(g.source(side));
-        signed char& was = e.category[side][static_cast<std::size_t>(k)];
+        const signed char now = category(g.source(side));
+        const signed char was = category(sourceIn(before, side));
         if (now == was) continue;
         if (was == 0 || was == 1) --e.counts[side][was];
         if (now == 0 || now == 1) ++e.counts[side][now];
         if (was == -1) e.determined[side].insert(k);
         if (now == -1) e.determined[side].erase(k);
-        was = now;
     }
 }
 
@@ -44,22 +51,16 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         if (pedigree.locusWork[k] == 0) uncovered_.insert(static_cast<int>(k));
     entries_.reserve(pedigree.members.size());
     std::size_t cells = 0;
-    for (const auto& [id, m] : pedigree.members) cells += 2 * m.genotypes.size();
+    for (const auto& [id, m] : pedigree.members) cells += m.genotypes.size();
     ids_ = IdPositions(pedigree);
-    categories_.assign(cells, -1);
-    states_.resize(cells / 2);
-    signed char* next = categories_.data();
+    states_.resize(cells);
     std::uint32_t* nextState = states_.data();
     for (auto& [id, m] : pedigree.members) {
         entries_.emplace_back(&runMemory_);
         Entry& e = entries_.back();
         e.member = &m;
         e.loci = static_cast<int>(m.genotypes.size());
-        for (int side = 0; side < 2; ++side) {
-            e.category[side] = next;
-            next += m.genotypes.size();
-            e.determined[side] = PositionSet(e.loci);
-        }
+        for (int side = 0; side < 2; ++side) e.determined[side] = PositionSet(e.loci);
         e.state = nextState;
         nextState += m.genotypes.size();
         // The records read in one pass: which loci are phased, which sources
@@ -72,7 +73,7 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
                 ++e.phasedCount;
             else
                 e.unphased.insert(k);
-            readSources(e, k, g);
+            readSources(e, k, g, unread);
             e.state[k] = stateOf(g);
         }
         // Room for the runs at hand and a few more as loci get phased: the
@@ -107,8 +108,9 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
     for (int k = first; k < end; ++k) {
         const GenotypeRecord& g = records[k];
         // Most loci a step re-reads are as the index has them already.
+        const std::uint32_t before = e.state[k];
         const std::uint32_t now = stateOf(g);
-        if (now == e.state[k]) continue;
+        if (now == before) continue;
         e.state[k] = now;
         const bool phaseChanged = g.phased == e.unphased.contains(k);
         if (phaseChanged) {
@@ -124,7 +126,7 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
                 if (k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
             }
         }
-        readSources(e, k, g);
+        readSources(e, k, g, before);
     }
 }
 

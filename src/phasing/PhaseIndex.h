@@ -72,10 +72,9 @@ private:
         Individual* member = nullptr;
         int loci = 0;
         int phasedCount = 0;
-        signed char* category[2] = {nullptr, nullptr}; // per locus, in categories_: -1 undetermined, 0, 1, 2 another value
-        // Per locus, in states_, the record's sources and phase as last read
-        // (stateOf): a locus whose record still shows them is passed over
-        // without a look at what was made of them.
+        // Per locus, in states_, the record's sources and phase as last read:
+        // a locus whose record still shows them is passed over in one
+        // comparison, and one that changed says what its sources were.
         std::uint32_t* state = nullptr;
         int counts[2][2] = {{0, 0}, {0, 0}};  // [side][source 0 or 1]
         PositionSet determined[2];
@@ -89,9 +88,10 @@ private:
     Entry* entry(int id);
     const Entry* entry(int id) const;
     void catchUp(Entry& e, int first, int end);
-    // The sources of the member's record at locus k into its categories,
-    // counts and determined loci (categories start undetermined).
-    void readSources(Entry& e, int k, const GenotypeRecord& g);
+    // The sources of the member's record at locus k into its counts and
+    // determined loci, where they were those of state `before` (a state not
+    // yet read has both undetermined).
+    void readSources(Entry& e, int k, const GenotypeRecord& g, std::uint32_t before);
     void pushRun(Entry& e, int locus);
     bool openRun(const Entry& e, int start, int length) const;
     void fillSource(Entry& child, int locus, int side, const Entry& parent);
@@ -104,8 +104,7 @@ private:
     IdPositions ids_; // as entries_
     std::vector<Entry> entries_;
     PositionSet uncovered_;
-    std::vector<signed char> categories_; // every entry's categories, in one block sized once
-    std::vector<std::uint32_t> states_;   // every entry's states, likewise
+    std::vector<std::uint32_t> states_; // every entry's states, in one block sized once
     bool refreshed_ = false;
     // A source refreshAfterStep may fill: the child's on `side`, from `parent`.
     struct StepSource {
