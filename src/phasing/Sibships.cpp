@@ -36,15 +36,18 @@ struct SideScan {
 std::array<SideScan, 2> scanSources(const Individual& member)
 {
     std::array<SideScan, 2> scan;
-    for (int side = 0; side < 2; ++side) {
-        SideScan& s = scan[static_cast<std::size_t>(side)];
-        for (std::size_t k = 0; k < member.genotypes.size(); ++k) {
-            int source = member.genotypes[k].source(side);
-            if (source == -1) continue;
-            if (s.count > 0 && source != s.value) s.changes = true;
-            ++s.count;
-            s.last = static_cast<int>(k);
-            s.value = source;
+    // Both sides in one pass, and without a branch on whether a source is
+    // determined: the votes scan every sibling more than once, and which
+    // loci are determined follows no pattern a processor could guess.
+    for (std::size_t k = 0; k < member.genotypes.size(); ++k) {
+        for (int side = 0; side < 2; ++side) {
+            SideScan& s = scan[static_cast<std::size_t>(side)];
+            const int source = member.genotypes[k].source(side);
+            const bool determined = source != -1;
+            s.changes |= determined && s.count > 0 && source != s.value;
+            s.count += determined ? 1 : 0;
+            s.last = determined ? static_cast<int>(k) : s.last;
+            s.value = determined ? source : s.value;
         }
     }
     return scan;
