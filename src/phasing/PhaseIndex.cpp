@@ -67,12 +67,16 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         // determined. Each run is filed once, whole, rather than at every
         // locus it grows by (the shorter entries would only be dropped later).
         e.unphased = PositionSet(e.loci);
+        // Up to 64 loci (most maps), where the runs start is found from one
+        // word of phased loci.
+        std::uint64_t phasedBits = 0;
         for (int k = 0; k < e.loci; ++k) {
             const GenotypeRecord& g = m.genotypes[static_cast<std::size_t>(k)];
             if (g.phased)
                 ++e.phasedCount;
             else
                 e.unphased.insert(k);
+            if (k < 64) phasedBits |= static_cast<std::uint64_t>(g.phased ? 1 : 0) << k;
             readSources(e, k, g, unread);
             e.state[k] = stateOf(g);
         }
@@ -80,12 +84,20 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         // queues of a deep pedigree's members would otherwise grow one step
         // at a time.
         auto startsRun = [&e](int k) { return !e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1)); };
+        const std::uint64_t starts = phasedBits & ~(phasedBits << 1);
         int runs = 0;
-        for (int k = 0; k < e.loci; ++k) runs += startsRun(k) ? 1 : 0;
+        if (e.loci <= 64)
+            runs = __builtin_popcountll(starts);
+        else
+            for (int k = 0; k < e.loci; ++k) runs += startsRun(k) ? 1 : 0;
         e.byLength.reserve(static_cast<std::size_t>(runs) + 4);
         e.byStart.reserve(static_cast<std::size_t>(runs) + 4);
-        for (int k = 0; k < e.loci; ++k)
-            if (startsRun(k)) pushRun(e, k);
+        if (e.loci <= 64) {
+            for (std::uint64_t bits = starts; bits != 0; bits &= bits - 1) pushRun(e, __builtin_ctzll(bits));
+        } else {
+            for (int k = 0; k < e.loci; ++k)
+                if (startsRun(k)) pushRun(e, k);
+        }
     }
 }
 
