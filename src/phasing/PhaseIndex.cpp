@@ -67,8 +67,7 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
         // determined. Each run is filed once, whole, rather than at every
         // locus it grows by (the shorter entries would only be dropped later).
         e.unphased = PositionSet(e.loci);
-        // Up to 64 loci (most maps), where the runs start is found from one
-        // word of phased loci.
+        // The phased loci as one word, on maps of up to 64 loci (most maps).
         std::uint64_t phasedBits = 0;
         for (int k = 0; k < e.loci; ++k) {
             const GenotypeRecord& g = m.genotypes[static_cast<std::size_t>(k)];
@@ -80,24 +79,25 @@ PhaseIndex::PhaseIndex(Pedigree& pedigree)
             readSources(e, k, g, unread);
             e.state[k] = stateOf(g);
         }
+        // Where the member's runs of phased loci start, in ascending order:
+        // from that word, or locus by locus on longer maps.
+        auto forEachRunStart = [&e, phasedBits](auto visit) {
+            if (e.loci <= 64) {
+                for (std::uint64_t starts = phasedBits & ~(phasedBits << 1); starts != 0; starts &= starts - 1)
+                    visit(__builtin_ctzll(starts));
+                return;
+            }
+            for (int k = 0; k < e.loci; ++k)
+                if (!e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1))) visit(k);
+        };
         // Room for the runs at hand and a few more as loci get phased: the
         // queues of a deep pedigree's members would otherwise grow one step
         // at a time.
-        auto startsRun = [&e](int k) { return !e.unphased.contains(k) && (k == 0 || e.unphased.contains(k - 1)); };
-        const std::uint64_t starts = phasedBits & ~(phasedBits << 1);
-        int runs = 0;
-        if (e.loci <= 64)
-            runs = __builtin_popcountll(starts);
-        else
-            for (int k = 0; k < e.loci; ++k) runs += startsRun(k) ? 1 : 0;
-        e.byLength.reserve(static_cast<std::size_t>(runs) + 4);
-        e.byStart.reserve(static_cast<std::size_t>(runs) + 4);
-        if (e.loci <= 64) {
-            for (std::uint64_t bits = starts; bits != 0; bits &= bits - 1) pushRun(e, __builtin_ctzll(bits));
-        } else {
-            for (int k = 0; k < e.loci; ++k)
-                if (startsRun(k)) pushRun(e, k);
-        }
+        std::size_t runs = 0;
+        forEachRunStart([&runs](int) { ++runs; });
+        e.byLength.reserve(runs + 4);
+        e.byStart.reserve(runs + 4);
+        forEachRunStart([this, &e](int k) { pushRun(e, k); });
     }
 }
 
