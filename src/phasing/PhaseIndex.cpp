@@ -289,9 +289,8 @@ void PhaseIndex::refreshAfterStep(int id)
     const int first = std::max(pedigree_.blockStart, 0);
     const int end = pedigree_.blockStart + std::max(pedigree_.blockLength, 0);
     const Individual& m = *e->member;
-    // What the step can fill, found once for the whole block: the member's
-    // sources from its parents, then each child's from the member, in that
-    // order at every locus.
+    // What the step can fill: the member's sources from its parents, then
+    // each child's from the member.
     std::vector<StepSource>& sources = stepSources_;
     sources.clear();
     if (!m.isFounder())
@@ -304,13 +303,15 @@ void PhaseIndex::refreshAfterStep(int id)
         for (int side = 0; side < 2; ++side)
             if (child->member->parentId(side) == id) sources.push_back({child, e, side});
     }
-    for (int k = first; k < end && k < e->loci; ++k) {
-        for (const StepSource& s : sources) {
-            // Most sources are determined already.
-            if (k >= s.child->loci) continue;
-            const GenotypeRecord& g = s.child->member->genotypes[static_cast<std::size_t>(k)];
-            if (g.phased && g.source(s.side) == -1) fillSource(*s.child, k, s.side, *s.parent);
-        }
+    // A fill reads the parent's alleles and writes one source of the child's,
+    // so the sources are independent of each other and of the loci: each is
+    // taken whole, over the loci where the child's source on that side is
+    // still undetermined (a few, after a step).
+    for (const StepSource& s : sources) {
+        const Entry& child = *s.child;
+        child.determined[s.side].forEachAbsent(first, std::min(end, e->loci), [&](int k) {
+            if (child.member->genotypes[static_cast<std::size_t>(k)].phased) fillSource(*s.child, k, s.side, *s.parent);
+        });
     }
 }
 

@@ -52,6 +52,25 @@ public:
         return above == 0 ? -1 : __builtin_ctzll(above);
     }
 
+    // Visits the loci first .. end-1 that are not members, in ascending
+    // order; `visit` may add the locus it is given. On a set of one word the
+    // members are passed over by the word, not locus by locus.
+    template <class Visit>
+    void forEachAbsent(int first, int end, Visit visit) const
+    {
+        first = first < 0 ? 0 : first;
+        end = end > size_ ? size_ : end;
+        if (first >= end) return;
+        if (size_ > inPlace) {
+            for (int k = first; k < end; ++k)
+                if (!contains(k)) visit(k);
+            return;
+        }
+        const std::uint64_t range = (end >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << end) - 1)
+            & (~std::uint64_t(0) << first);
+        for (std::uint64_t absent = ~small_ & range; absent != 0; absent &= absent - 1) visit(__builtin_ctzll(absent));
+    }
+
 private:
     // Up to 64 loci (most families' maps) one word held in place: the walk
     // builds several sets per member, and allocating them would cost more

@@ -1,11 +1,14 @@
 // The nearest-locus set against a plain ordered set, at sizes around a word
-// boundary and at sizes with several levels of words above the loci.
+// boundary and at sizes with several levels of words above the loci: the
+// nearest members, and the loci of a range that are not members.
 #include "phasing/PositionSet.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace tavirlen {
 namespace {
@@ -32,6 +35,14 @@ TEST(PositionSet, NearestMembersMatchAnOrderedSet)
             auto below = model.lower_bound(q);
             ASSERT_EQ(set.previous(q), below == model.begin() ? -1 : *std::prev(below)) << size << " previous " << q;
             ASSERT_EQ(set.contains(k), model.count(k) == 1);
+            if (step % 100 != 0) continue;
+            int first = std::uniform_int_distribution<int>(-1, size)(engine);
+            int end = std::uniform_int_distribution<int>(first, size + 1)(engine);
+            std::vector<int> absent, expected;
+            set.forEachAbsent(first, end, [&](int at) { absent.push_back(at); });
+            for (int at = std::max(first, 0); at < std::min(end, size); ++at)
+                if (!model.count(at)) expected.push_back(at);
+            ASSERT_EQ(absent, expected) << size << " absent from " << first << " to " << end;
         }
     }
 }
