@@ -276,10 +276,22 @@ void PhaseIndex::fillSource(Entry& child, int locus, int side, const Entry& pare
 void PhaseIndex::refreshAfterStep(int id)
 {
     if (!refreshed_) {
-        // One walk: an entry's catch-up reads only its own member's records.
+        // refreshSources over the whole family, but only where a source is
+        // undetermined: the entries hold every record as it is (read when
+        // the index was built, and caught up after the step), so each fill
+        // is caught up where it is made and the rest needs no reading again.
         for (Entry& e : entries_) {
-            refreshSources(pedigree_, *e.member);
-            catchUp(e, 0, e.loci);
+            Individual& m = *e.member;
+            if (m.isFounder()) continue;
+            for (int side = 0; side < 2; ++side) {
+                const Individual* parent = pedigree_.member(m.parentId(side));
+                if (!parent) continue;
+                const int loci = std::min(e.loci, static_cast<int>(parent->genotypes.size()));
+                e.determined[side].forEachAbsent(0, loci, [&](int k) {
+                    const std::size_t at = static_cast<std::size_t>(k);
+                    if (refreshSource(m.genotypes[at], parent->genotypes[at], side)) catchUp(e, k, k + 1);
+                });
+            }
         }
         refreshed_ = true;
         return;

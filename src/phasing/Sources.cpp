@@ -225,16 +225,18 @@ void refreshSources(const Pedigree& pedigree, Individual& m)
         const Individual* parent = pedigree.member(m.parentId(side));
         if (!parent) continue;
         std::size_t loci = std::min(m.genotypes.size(), parent->genotypes.size());
-        for (std::size_t k = 0; k < loci; ++k) {
-            GenotypeRecord& g = m.genotypes[k];
-            const GenotypeRecord& p = parent->genotypes[k];
-            // A missing allele names neither of the parent's: its source is
-            // left to the neighbours, not made up from the 0.
-            if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative() || missingAllele(g.allele(side)))
-                continue;
-            g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
-        }
+        for (std::size_t k = 0; k < loci; ++k) refreshSource(m.genotypes[k], parent->genotypes[k], side);
     }
+}
+
+bool refreshSource(GenotypeRecord& g, const GenotypeRecord& p, int side)
+{
+    // A missing allele names neither of the parent's: its source is left to
+    // the neighbours, not made up from the 0.
+    if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative() || missingAllele(g.allele(side)))
+        return false;
+    g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
+    return true;
 }
 
 void fileMember(Pedigree& pedigree, int id)

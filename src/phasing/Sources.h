@@ -32,6 +32,9 @@ bool phaseByMendel(Pedigree& pedigree);
 void refreshSources(Pedigree& pedigree);
 // The same for one member.
 void refreshSources(const Pedigree& pedigree, Individual& member);
+// The same at one locus of one side, against that parent's record there;
+// returns whether it filled the source.
+bool refreshSource(GenotypeRecord& g, const GenotypeRecord& parent, int side);
 
 // Files a member into the pedigree's cleanQueue when it shows no change of
 // source on either side, else into its recombinantQueue.
