@@ -266,11 +266,8 @@ void PhaseIndex::catchUp(int id)
 void PhaseIndex::fillSource(Entry& child, int locus, int side, const Entry& parent)
 {
     if (locus >= child.loci || locus >= parent.loci) return;
-    GenotypeRecord& g = child.member->genotypes[static_cast<std::size_t>(locus)];
-    const GenotypeRecord& p = parent.member->genotypes[static_cast<std::size_t>(locus)];
-    if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative()) return;
-    g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
-    catchUp(child, locus, locus + 1);
+    const std::size_t at = static_cast<std::size_t>(locus);
+    if (refreshSource(child.member->genotypes[at], parent.member->genotypes[at], side)) catchUp(child, locus, locus + 1);
 }
 
 void PhaseIndex::refreshAfterStep(int id)
