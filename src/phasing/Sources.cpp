@@ -229,16 +229,6 @@ void refreshSources(const Pedigree& pedigree, Individual& m)
     }
 }
 
-bool refreshSource(GenotypeRecord& g, const GenotypeRecord& p, int side)
-{
-    // A missing allele names neither of the parent's: its source is left to
-    // the neighbours, not made up from the 0.
-    if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative() || missingAllele(g.allele(side)))
-        return false;
-    g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
-    return true;
-}
-
 void fileMember(Pedigree& pedigree, int id)
 {
     const Individual* m = pedigree.member(id);

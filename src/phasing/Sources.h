@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pedigree/Pedigree.h"
+#include "phasing/PhasingHelpers.h"
 
 #include <utility>
 
@@ -33,8 +34,17 @@ void refreshSources(Pedigree& pedigree);
 // The same for one member.
 void refreshSources(const Pedigree& pedigree, Individual& member);
 // The same at one locus of one side, against that parent's record there;
-// returns whether it filled the source.
-bool refreshSource(GenotypeRecord& g, const GenotypeRecord& parent, int side);
+// returns whether it filled the source. Inline: the walk asks it after
+// every step.
+inline bool refreshSource(GenotypeRecord& g, const GenotypeRecord& p, int side)
+{
+    // A missing allele names neither of the parent's: its source is left to
+    // the neighbours, not made up from the 0.
+    if (!g.phased || g.source(side) != -1 || !p.phased || !p.informative() || missingAllele(g.allele(side)))
+        return false;
+    g.source(side) = g.allele(side) == p.allele1 ? 0 : 1;
+    return true;
+}
 
 // Files a member into the pedigree's cleanQueue when it shows no change of
 // source on either side, else into its recombinantQueue.
