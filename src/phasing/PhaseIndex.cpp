@@ -117,6 +117,11 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
     first = std::max(first, 0);
     end = std::min(end, e.loci);
     const GenotypeRecord* records = e.member->genotypes.data();
+    // The loci whose runs changed, filed once the records are read: a step
+    // phases a whole block, and filing the run at every locus it grew by
+    // would only leave shorter entries to drop later.
+    std::vector<int>& changed = changedRuns_;
+    changed.clear();
     for (int k = first; k < end; ++k) {
         const GenotypeRecord& g = records[k];
         // Most loci a step re-reads are as the index has them already.
@@ -129,16 +134,24 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
             if (g.phased) {
                 e.unphased.erase(k);
                 ++e.phasedCount;
-                pushRun(e, k);
+                changed.push_back(k);
             } else {
                 // Not done by the walk; the pieces on either side are runs of their own.
                 e.unphased.insert(k);
                 --e.phasedCount;
-                if (k > 0 && !e.unphased.contains(k - 1)) pushRun(e, k - 1);
-                if (k + 1 < e.loci && !e.unphased.contains(k + 1)) pushRun(e, k + 1);
+                if (k > 0) changed.push_back(k - 1);
+                if (k + 1 < e.loci) changed.push_back(k + 1);
             }
         }
         readSources(e, k, g, before);
+    }
+    int filedStart = -1;
+    for (int k : changed) {
+        if (e.unphased.contains(k)) continue;
+        const int start = e.unphased.previous(k) + 1;
+        if (start == filedStart) continue;
+        filedStart = start;
+        pushRun(e, k);
     }
 }
 

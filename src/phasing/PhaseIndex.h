@@ -113,6 +113,7 @@ private:
         int side;
     };
     std::vector<StepSource> stepSources_; // refreshAfterStep's, kept to spare an allocation per step
+    std::vector<int> changedRuns_;        // catchUp's, likewise
 };
 
 } // namespace tavirlen
