@@ -276,11 +276,13 @@ void PhaseIndex::catchUp(int id)
         if (Entry* child = entry(childId)) catchUp(*child, first, end);
 }
 
-void PhaseIndex::fillSource(Entry& child, int locus, int side, const Entry& parent)
+void PhaseIndex::fillSources(Entry& child, int side, const Entry& parent, int first, int end)
 {
-    if (locus >= child.loci || locus >= parent.loci) return;
-    const std::size_t at = static_cast<std::size_t>(locus);
-    if (refreshSource(child.member->genotypes[at], parent.member->genotypes[at], side)) catchUp(child, locus, locus + 1);
+    // Only where the child's source is undetermined: a few loci, after a step.
+    child.determined[side].forEachAbsent(first, std::min(end, parent.loci), [&](int k) {
+        const std::size_t at = static_cast<std::size_t>(k);
+        if (refreshSource(child.member->genotypes[at], parent.member->genotypes[at], side)) catchUp(child, k, k + 1);
+    });
 }
 
 void PhaseIndex::refreshAfterStep(int id)
@@ -291,17 +293,10 @@ void PhaseIndex::refreshAfterStep(int id)
         // the index was built, and caught up after the step), so each fill
         // is caught up where it is made and the rest needs no reading again.
         for (Entry& e : entries_) {
-            Individual& m = *e.member;
-            if (m.isFounder()) continue;
-            for (int side = 0; side < 2; ++side) {
-                const Individual* parent = pedigree_.member(m.parentId(side));
-                if (!parent) continue;
-                const int loci = std::min(e.loci, static_cast<int>(parent->genotypes.size()));
-                e.determined[side].forEachAbsent(0, loci, [&](int k) {
-                    const std::size_t at = static_cast<std::size_t>(k);
-                    if (refreshSource(m.genotypes[at], parent->genotypes[at], side)) catchUp(e, k, k + 1);
-                });
-            }
+            if (e.member->isFounder()) continue;
+            for (int side = 0; side < 2; ++side)
+                if (const Entry* parent = e.member->parentId(side) == 0 ? nullptr : entry(e.member->parentId(side)))
+                    fillSources(e, side, *parent, 0, e.loci);
         }
         refreshed_ = true;
         return;
@@ -311,29 +306,19 @@ void PhaseIndex::refreshAfterStep(int id)
     const int first = std::max(pedigree_.blockStart, 0);
     const int end = pedigree_.blockStart + std::max(pedigree_.blockLength, 0);
     const Individual& m = *e->member;
-    // What the step can fill: the member's sources from its parents, then
-    // each child's from the member.
-    std::vector<StepSource>& sources = stepSources_;
-    sources.clear();
+    // What the step can fill: the member's sources from its parents and each
+    // child's from the member. A fill reads the parent's alleles and writes
+    // one source of the child's, so these are independent of each other and
+    // of the loci: each is taken whole.
     if (!m.isFounder())
         for (int side = 0; side < 2; ++side)
             if (const Entry* parent = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side)))
-                sources.push_back({e, parent, side});
+                fillSources(*e, side, *parent, first, end);
     for (int childId : m.childIds) {
         Entry* child = entry(childId);
         if (!child || child->member->isFounder()) continue;
         for (int side = 0; side < 2; ++side)
-            if (child->member->parentId(side) == id) sources.push_back({child, e, side});
-    }
-    // A fill reads the parent's alleles and writes one source of the child's,
-    // so the sources are independent of each other and of the loci: each is
-    // taken whole, over the loci where the child's source on that side is
-    // still undetermined (a few, after a step).
-    for (const StepSource& s : sources) {
-        const Entry& child = *s.child;
-        child.determined[s.side].forEachAbsent(first, std::min(end, e->loci), [&](int k) {
-            if (child.member->genotypes[static_cast<std::size_t>(k)].phased) fillSource(*s.child, k, s.side, *s.parent);
-        });
+            if (child->member->parentId(side) == id) fillSources(*child, side, *e, first, end);
     }
 }
 

@@ -94,7 +94,9 @@ private:
     void readSources(Entry& e, int k, const GenotypeRecord& g, std::uint32_t before);
     void pushRun(Entry& e, int locus);
     bool openRun(const Entry& e, int start, int length) const;
-    void fillSource(Entry& child, int locus, int side, const Entry& parent);
+    // refreshSources of the child's side against that parent, over loci
+    // first .. end-1, each fill caught up where it is made.
+    void fillSources(Entry& child, int side, const Entry& parent, int first, int end);
 
     Pedigree& pedigree_;
     // Every member's runs, in member order in a few large blocks: a deep
@@ -106,14 +108,7 @@ private:
     PositionSet uncovered_;
     std::vector<std::uint32_t> states_; // every entry's states, in one block sized once
     bool refreshed_ = false;
-    // A source refreshAfterStep may fill: the child's on `side`, from `parent`.
-    struct StepSource {
-        Entry* child;
-        const Entry* parent;
-        int side;
-    };
-    std::vector<StepSource> stepSources_; // refreshAfterStep's, kept to spare an allocation per step
-    std::vector<int> changedRuns_;        // catchUp's, likewise
+    std::vector<int> changedRuns_; // catchUp's, kept to spare an allocation per step
 };
 
 } // namespace tavirlen
