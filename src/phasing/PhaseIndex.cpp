@@ -155,7 +155,6 @@ void PhaseIndex::catchUp(Entry& e, int first, int end)
     }
 }
 
-
 void PhaseIndex::pushRun(Entry& e, int locus)
 {
     int start = e.unphased.previous(locus) + 1;
@@ -285,6 +284,14 @@ void PhaseIndex::fillSources(Entry& child, int side, const Entry& parent, int fi
     });
 }
 
+void PhaseIndex::fillFromParents(Entry& e, int first, int end)
+{
+    if (e.member->isFounder()) return;
+    for (int side = 0; side < 2; ++side)
+        if (const Entry* parent = e.member->parentId(side) == 0 ? nullptr : entry(e.member->parentId(side)))
+            fillSources(e, side, *parent, first, end);
+}
+
 void PhaseIndex::refreshAfterStep(int id)
 {
     if (!refreshed_) {
@@ -292,12 +299,7 @@ void PhaseIndex::refreshAfterStep(int id)
         // undetermined: the entries hold every record as it is (read when
         // the index was built, and caught up after the step), so each fill
         // is caught up where it is made and the rest needs no reading again.
-        for (Entry& e : entries_) {
-            if (e.member->isFounder()) continue;
-            for (int side = 0; side < 2; ++side)
-                if (const Entry* parent = e.member->parentId(side) == 0 ? nullptr : entry(e.member->parentId(side)))
-                    fillSources(e, side, *parent, 0, e.loci);
-        }
+        for (Entry& e : entries_) fillFromParents(e, 0, e.loci);
         refreshed_ = true;
         return;
     }
@@ -310,10 +312,7 @@ void PhaseIndex::refreshAfterStep(int id)
     // child's from the member. A fill reads the parent's alleles and writes
     // one source of the child's, so these are independent of each other and
     // of the loci: each is taken whole.
-    if (!m.isFounder())
-        for (int side = 0; side < 2; ++side)
-            if (const Entry* parent = m.parentId(side) == 0 ? nullptr : entry(m.parentId(side)))
-                fillSources(*e, side, *parent, first, end);
+    fillFromParents(*e, first, end);
     for (int childId : m.childIds) {
         Entry* child = entry(childId);
         if (!child || child->member->isFounder()) continue;

@@ -97,6 +97,8 @@ private:
     // refreshSources of the child's side against that parent, over loci
     // first .. end-1, each fill caught up where it is made.
     void fillSources(Entry& child, int side, const Entry& parent, int first, int end);
+    // The same for both of the member's sides against its parents.
+    void fillFromParents(Entry& e, int first, int end);
 
     Pedigree& pedigree_;
     // Every member's runs, in member order in a few large blocks: a deep
