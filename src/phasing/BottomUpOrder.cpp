@@ -9,8 +9,14 @@ BottomUpOrder::BottomUpOrder(const Pedigree& pedigree)
     ids_ = IdPositions(pedigree);
     const std::size_t n = ids_.size();
     nodes_.assign(n, Node{});
+    // Sized once: a family of a few members would otherwise grow each list
+    // a doubling at a time.
+    std::size_t links = 0;
+    for (const auto& [id, m] : pedigree.members) links += m.childIds.size();
     std::vector<std::pair<std::size_t, int>> listed;
     std::vector<std::pair<std::size_t, int>> fathered;
+    listed.reserve(links);
+    fathered.reserve(n);
 
     std::size_t i = 0;
     for (const auto& [id, m] : pedigree.members) {

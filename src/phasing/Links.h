@@ -21,8 +21,13 @@ struct Links {
         for (const auto& pair : pairs) ++start[pair.first + 1];
         for (std::size_t i = 0; i < positions; ++i) start[i + 1] += start[i];
         items.assign(pairs.size(), Item{});
-        std::vector<std::size_t> next(start.begin(), start.end() - 1);
-        for (const auto& [owner, linked] : pairs) items[next[owner]++] = linked;
+        // Each position's start serves as its next free place while the
+        // links are placed, and is moved back one position after: a family
+        // builds these for every walk, and a second array would cost an
+        // allocation each time.
+        for (const auto& [owner, linked] : pairs) items[start[owner]++] = linked;
+        for (std::size_t i = positions; i > 0; --i) start[i] = start[i - 1];
+        start[0] = 0;
     }
     const Item* begin(std::size_t i) const { return items.data() + start[i]; }
     const Item* end(std::size_t i) const { return items.data() + start[i + 1]; }

@@ -48,6 +48,10 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
     std::vector<std::size_t> firstCoupleOfFather(members.size(), npos);
     std::vector<std::size_t> nextCoupleOfFather;
     std::vector<std::pair<std::size_t, std::size_t>> children; // (couple, child slot)
+    // Every list sized once for the family: at most a couple and a child per member.
+    couples.reserve(members.size());
+    nextCoupleOfFather.reserve(members.size());
+    children.reserve(members.size());
     for (std::size_t slot = 0; slot < members.size(); ++slot) {
         const Individual& m = *members[slot];
         if (m.isFounder()) continue;
@@ -74,6 +78,7 @@ CoupleLayout::CoupleLayout(const Pedigree& pedigree)
     // Each member's couples in the order of the couples, as father or mother
     // first and then as child within each couple.
     std::vector<std::pair<std::size_t, std::size_t>> links;
+    links.reserve(2 * couples.size() + children.size());
     for (std::size_t c = 0; c < couples.size(); ++c) {
         links.emplace_back(couples[c].father, c);
         if (couples[c].mother != couples[c].father) links.emplace_back(couples[c].mother, c);
