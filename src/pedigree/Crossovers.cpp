@@ -1,10 +1,14 @@
 #include "pedigree/Crossovers.h"
 
+#include <algorithm>
+
 namespace tavirlen {
 
 std::vector<Crossover> findCrossovers(const Pedigree& pedigree)
 {
     std::vector<Crossover> crossovers;
+    // One per counted recombinant, as a rule: room for them at once.
+    crossovers.reserve(static_cast<std::size_t>(std::max(pedigree.recombinantCount, 0)));
     for (const auto& [id, member] : pedigree.members) {
         if (member.isFounder()) continue;
         for (int side = 0; side < 2; ++side) {

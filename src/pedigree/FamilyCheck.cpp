@@ -65,11 +65,12 @@ std::optional<int> findParentCycle(const Pedigree& pedigree)
     IdSet done;
     pedigree.reserveMemberIds(seen);
     pedigree.reserveMemberIds(done);
+    // An explicit stack of (id, next parent side): deep pedigrees cannot
+    // exhaust the call stack. One serves every start.
+    std::vector<std::pair<int, int>> stack;
     for (const auto& [startId, start] : pedigree.members) {
         if (seen.count(startId)) continue;
-        // An explicit stack of (id, next parent side): deep pedigrees cannot
-        // exhaust the call stack.
-        std::vector<std::pair<int, int>> stack{{startId, 0}};
+        stack.assign(1, {startId, 0});
         seen.insert(startId);
         while (!stack.empty()) {
             auto& [id, side] = stack.back();

@@ -34,11 +34,16 @@ bool readyToPlace(const Individual& m, const IdSet& placed)
 // pedigree costs the same per member as a small one.
 std::vector<int> parentsBeforeChildren(const Pedigree& pedigree)
 {
+    // Lists sized for the whole family at once: most families are small,
+    // and growing them a doubling at a time would cost more than the walk.
     std::vector<int> founders;
+    founders.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members)
         if (m.isFounder()) founders.push_back(id);
     std::size_t nextFounder = 0;
-    std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
+    std::vector<int> waiting;
+    waiting.reserve(pedigree.members.size());
+    std::priority_queue<int, std::vector<int>, std::greater<int>> ready(std::greater<int>(), std::move(waiting));
     IdSet placed;
     IdSet queued;
     pedigree.reserveMemberIds(placed);

@@ -82,34 +82,43 @@ public:
         // Only a member that lacked an allele then can lack one now or have
         // changed (fills only fill), so with earlier sets of this layout the
         // walk reads those members alone.
-        std::vector<char> lacking(loci, 0);
-        std::vector<char> changed(loci, 0);
-        std::vector<const int*> held(loci, nullptr);
+        // What the walk finds per locus, in one array (a family builds these
+        // sets a few times, most families are small, and each array costs
+        // an allocation).
+        struct Scan {
+            const int* held = nullptr; // the earlier sets' alleles
+            char lacking = 0;
+            char changed = 0;
+            char kept = 0;
+        };
+        std::vector<Scan> scan(loci);
         const bool subset = earlier && earlier->layout_ == &layout && earlier->mayLack_.size() == count;
         if (earlier)
-            for (std::size_t k = 0; k < loci; ++k) held[k] = earlier->heldAt(k, count);
+            for (std::size_t k = 0; k < loci; ++k) scan[k].held = earlier->heldAt(k, count);
         mayLack_.assign(count, 0);
         for (std::size_t slot = 0; slot < count; ++slot) {
             if (subset && !earlier->mayLack_[slot]) continue;
             const std::vector<GenotypeRecord>& genotypes = layout.members[slot]->genotypes;
             for (std::size_t k = 0; k < loci; ++k) {
                 const GenotypeRecord& g = genotypes[k];
-                if (lacksAllele(g)) lacking[k] = mayLack_[slot] = 1;
-                if (held[k] && !sameGenotype(g.allele1, g.allele2, held[k][2 * slot], held[k][2 * slot + 1]))
-                    changed[k] = 1;
+                Scan& s = scan[k];
+                if (lacksAllele(g)) s.lacking = mayLack_[slot] = 1;
+                if (s.held && !sameGenotype(g.allele1, g.allele2, s.held[2 * slot], s.held[2 * slot + 1]))
+                    s.changed = 1;
             }
         }
         // A locus whose sets are current is taken over with the alleles they
         // hold; the others are read from the members in a second walk.
         position_.assign(loci, none);
-        std::vector<char> kept(loci, 0);
         std::vector<std::size_t> fresh;
+        fresh.reserve(loci);
         std::size_t lackingCount = 0;
         for (std::size_t k = 0; k < loci; ++k) {
-            if (!lacking[k]) continue;
+            Scan& s = scan[k];
+            if (!s.lacking) continue;
             position_[k] = lackingCount++;
-            kept[k] = held[k] && !changed[k] && earlier->currentAt(k);
-            if (!kept[k]) fresh.push_back(k);
+            s.kept = s.held && !s.changed && earlier->currentAt(k);
+            if (!s.kept) fresh.push_back(k);
         }
         seen_.resize(lackingCount);
         foreign_.assign(lackingCount, 0);
@@ -125,7 +134,7 @@ public:
         loci_.reserve(lackingCount);
         for (std::size_t k = 0; k < loci; ++k) {
             if (position_[k] == none) continue;
-            if (kept[k]) {
+            if (scan[k].kept) {
                 const std::size_t i = earlier->position_[k];
                 loci_.push_back(std::move(earlier->loci_[i]));
                 seen_[position_[k]] = std::move(earlier->seen_[i]);
@@ -421,14 +430,14 @@ void fillFromParents(Pedigree& pedigree, FillConstraints& constraints, Individua
     placeTypedAllele(g, f, mo);
     const int paternal[2] = {u1 < 0.5 ? f.allele1 : f.allele2, u1 < 0.5 ? f.allele2 : f.allele1};
     const int maternal[2] = {u2 < 0.5 ? mo.allele1 : mo.allele2, u2 < 0.5 ? mo.allele2 : mo.allele1};
-    std::vector<GenotypeRecord> orders{g};
-    if (!g.phased && missingAllele(g.allele1) != missingAllele(g.allele2)) {
-        orders.push_back(g);
-        std::swap(orders.back().allele1, orders.back().allele2);
-    }
-    for (const GenotypeRecord& order : orders) {
+    // The record as it stands and, for a single typed allele not yet
+    // placed, with that allele in the other slot.
+    GenotypeRecord orders[2] = {g, g};
+    std::swap(orders[1].allele1, orders[1].allele2);
+    const int orderCount = !g.phased && missingAllele(g.allele1) != missingAllele(g.allele2) ? 2 : 1;
+    for (int o = 0; o < orderCount; ++o) {
         for (int choice = 0; choice < 4; ++choice) {
-            GenotypeRecord trial = order;
+            GenotypeRecord trial = orders[o];
             fill(trial, paternal[choice & 1], maternal[choice >> 1]);
             bool fits = couldHavePassed(f, trial.allele1) || missingAllele(trial.allele1);
             fits = fits && (couldHavePassed(mo, trial.allele2) || missingAllele(trial.allele2));

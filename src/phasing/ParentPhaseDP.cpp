@@ -174,6 +174,7 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
 
     if (count > 0) {
         std::vector<const Individual*> children; // found once for the whole block
+        children.reserve(parent->childIds.size());
         for (int id : parent->childIds)
             if (const Individual* c = pedigree.member(id)) children.push_back(c);
         PhaseStateTable table(count);
