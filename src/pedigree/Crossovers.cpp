@@ -7,8 +7,10 @@ namespace tavirlen {
 std::vector<Crossover> findCrossovers(const Pedigree& pedigree)
 {
     std::vector<Crossover> crossovers;
-    // One per counted recombinant, as a rule: room for them at once.
-    crossovers.reserve(static_cast<std::size_t>(std::max(pedigree.recombinantCount, 0)));
+    // One per counted recombinant, as a rule: room for them at once, never
+    // more than a change per member, side and locus whatever the count says.
+    const std::size_t most = 2 * pedigree.members.size() * static_cast<std::size_t>(std::max(pedigree.locusCount, 0));
+    crossovers.reserve(std::min(static_cast<std::size_t>(std::max(pedigree.recombinantCount, 0)), most));
     for (const auto& [id, member] : pedigree.members) {
         if (member.isFounder()) continue;
         for (int side = 0; side < 2; ++side) {

@@ -34,8 +34,8 @@ bool readyToPlace(const Individual& m, const IdSet& placed)
 // pedigree costs the same per member as a small one.
 std::vector<int> parentsBeforeChildren(const Pedigree& pedigree)
 {
-    // Lists sized for the whole family at once: most families are small,
-    // and growing them a doubling at a time would cost more than the walk.
+    // Lists sized for the whole family at once, not grown an allocation
+    // per doubling: the order is built for every family of the run.
     std::vector<int> founders;
     founders.reserve(pedigree.members.size());
     for (const auto& [id, m] : pedigree.members)
