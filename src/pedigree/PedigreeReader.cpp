@@ -198,12 +198,11 @@ std::unique_ptr<Pedigree> PedigreeReader::nextFromMembers()
 bool PedigreeReader::readLine(std::vector<std::string>& fields)
 {
     if (finished_) return false;
-    std::string line;
-    if (!lines_.next(line)) {
+    if (!lines_.next(line_)) {
         finished_ = true;
         return false;
     }
-    splitFieldsInto(line, " ,\t", fields);
+    splitFieldsInto(line_, " ,\t", fields);
     if (fields.empty()) {
         finished_ = true;
         countFurtherLines(lines_.lineNumber());

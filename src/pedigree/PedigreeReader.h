@@ -108,6 +108,7 @@ private:
 
     std::istringstream noInput_;
     LineReader lines_;
+    std::string line_; // the line being read; its room serves every line
     std::vector<MemberLine> members_;
     std::size_t nextMember_ = 0;
     bool fromMembers_ = false;
