@@ -19,14 +19,13 @@ bool LineReader::next(std::string& line)
         if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t cr = line.find('\r');
-    if (cr != std::string::npos) {
-        for (std::size_t start = cr + 1;; start = cr + 1) {
-            cr = line.find('\r', start);
-            pending_.push_back(line.substr(start, cr == std::string::npos ? std::string::npos : cr - start));
-            if (cr == std::string::npos) break;
-        }
-        line.resize(line.find('\r'));
+    const std::size_t first = line.find('\r');
+    if (first != std::string::npos) {
+        std::size_t start = first + 1;
+        for (std::size_t cr; (cr = line.find('\r', start)) != std::string::npos; start = cr + 1)
+            pending_.push_back(line.substr(start, cr - start));
+        pending_.push_back(line.substr(start));
+        line.resize(first);
     }
     ++lineNumber_;
     return true;
