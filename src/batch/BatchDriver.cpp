@@ -26,24 +26,73 @@
 
 namespace tavirlen {
 
+struct FamilyRun::MemoryStream {
+    MemoryStream() : file(::open_memstream(&buffer, &size)) {}
+    ~MemoryStream()
+    {
+        if (file) std::fclose(file);
+        std::free(buffer);
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* file;
+};
+
+// A few suffice: no more families are open at once than the run's queue
+// holds. Each keeps the room its largest family needed.
+struct FamilyRun::SpareStreams {
+    std::unique_ptr<MemoryStream> take()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!streams.empty()) {
+                std::unique_ptr<MemoryStream> stream = std::move(streams.back());
+                streams.pop_back();
+                return stream;
+            }
+        }
+        return std::make_unique<MemoryStream>();
+    }
+    void giveBack(std::unique_ptr<MemoryStream> stream)
+    {
+        if (!stream || !stream->file) return;
+        std::rewind(stream->file);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (streams.size() < 16) streams.push_back(std::move(stream));
+    }
+
+    std::mutex mutex;
+    std::vector<std::unique_ptr<MemoryStream>> streams;
+};
+
+FamilyRun::SpareStreams& FamilyRun::spareStreams()
+{
+    // Never destroyed: a family let go late in the program's exit still
+    // finds it. What it holds is memory only, nothing to flush.
+    static SpareStreams& spare = *new SpareStreams;
+    return spare;
+}
+
 FamilyRun::FamilyRun(const BatchRun& run, std::size_t index)
     : options(run.options), markers(run.markers), summary(run.summary.get()), workFolder(run.workFolder),
-      inputIndex(index)
+      inputIndex(index), stream_(spareStreams().take())
 {
-    out = ::open_memstream(&outBuffer_, &outSize_);
+    out = stream_->file;
 }
 
 FamilyRun::~FamilyRun()
 {
-    if (out) std::fclose(out);
-    std::free(outBuffer_);
+    spareStreams().giveBack(std::move(stream_));
 }
 
 std::string FamilyRun::outText()
 {
     if (!out) return std::string();
     std::fflush(out);
-    return std::string(outBuffer_, outSize_);
+    return std::string(stream_->buffer, stream_->size);
 }
 
 BatchRun::BatchRun(const RunOptions& runOptions)

@@ -64,8 +64,13 @@ struct FamilyRun {
     std::string outText();
 
 private:
-    char* outBuffer_ = nullptr;
-    std::size_t outSize_ = 0;
+    // The memory stream behind `out`, with the buffer and size it writes to.
+    struct MemoryStream;
+    // Opening a memory stream zeroes 8 KB, which every family of every mode
+    // would pay: a finished family's stream is rewound and kept for the next.
+    struct SpareStreams;
+    static SpareStreams& spareStreams();
+    std::unique_ptr<MemoryStream> stream_;
 };
 
 // What a mode's ordered part decides for a family.

@@ -167,6 +167,22 @@ TEST(BatchDriver, NamesOfAnyLength)
     EXPECT_TRUE(fileExists(longName + ".txt-m20.txt"));
 }
 
+// Families hand their output streams on: a family's text is its own, also
+// after a longer family wrote to the same stream.
+TEST(BatchDriver, AFamilysOutputHoldsOnlyItsOwnText)
+{
+    BatchRun run(RunOptions{});
+    {
+        FamilyRun longer(run, 0);
+        std::fputs("a longer line of an earlier family\n", longer.out);
+        EXPECT_EQ(longer.outText(), "a longer line of an earlier family\n");
+    }
+    FamilyRun shorter(run, 1);
+    EXPECT_EQ(shorter.outText(), "");
+    std::fputs("short\n", shorter.out);
+    EXPECT_EQ(shorter.outText(), "short\n");
+}
+
 TEST(BatchDriver, MissingInputIsAnErrorAndCreatesNothing)
 {
     test::TempDir dir;
