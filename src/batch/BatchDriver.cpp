@@ -42,7 +42,8 @@ struct FamilyRun::MemoryStream {
 };
 
 // A few suffice: no more families are open at once than the run's queue
-// holds. Each keeps the room its largest family needed.
+// holds. A stream keeps the room its largest family needed, so one that a
+// large family grew is let go rather than held to the end of the run.
 struct FamilyRun::SpareStreams {
     std::unique_ptr<MemoryStream> take()
     {
@@ -59,6 +60,8 @@ struct FamilyRun::SpareStreams {
     void giveBack(std::unique_ptr<MemoryStream> stream)
     {
         if (!stream || !stream->file) return;
+        std::fflush(stream->file);
+        if (stream->size > (std::size_t{1} << 16)) return;
         std::rewind(stream->file);
         std::lock_guard<std::mutex> lock(mutex);
         if (streams.size() < 16) streams.push_back(std::move(stream));
