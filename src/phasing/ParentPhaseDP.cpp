@@ -173,10 +173,16 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
     const int count = blockEnd - first;
 
     if (count > 0) {
-        std::vector<const Individual*> children; // found once for the whole block
+        // Found once for the whole block: each child's records and how many.
+        struct ChildRecords {
+            const GenotypeRecord* at;
+            int loci;
+        };
+        std::vector<ChildRecords> children;
         children.reserve(parent->childIds.size());
         for (int id : parent->childIds)
-            if (const Individual* c = pedigree.member(id)) children.push_back(c);
+            if (const Individual* c = pedigree.member(id))
+                children.push_back({c->genotypes.data(), static_cast<int>(c->genotypes.size())});
         PhaseStateTable table(count);
         if (P(first).phased) {
             table.at(arrangement(P(first)), 0) = {0, noPredecessor, false};
@@ -196,17 +202,19 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
             int sameRank = 0;
             int differentRank = 0;
             const bool storedEqual = arrangement(gp) == arrangement(gl);
-            for (const Individual* c : children) {
-                if (static_cast<int>(c->genotypes.size()) <= l) continue;
-                const GenotypeRecord& cp = c->genotypes[static_cast<std::size_t>(previous)];
-                const GenotypeRecord& cl = c->genotypes[static_cast<std::size_t>(l)];
-                if (!cp.phased || !cl.phased) continue;
-                const bool samePosition = (cp.allele(side) == gp.allele1 && cl.allele(side) == gl.allele1)
-                    || (cp.allele(side) == gp.allele2 && cl.allele(side) == gl.allele2);
-                if (samePosition == storedEqual)
-                    ++sameRank;
-                else
-                    ++differentRank;
+            // Counted without a branch on the alleles: they are the data, and
+            // a branch on each of them is mispredicted about every other time.
+            for (const ChildRecords& c : children) {
+                if (c.loci <= l) continue;
+                const GenotypeRecord& cp = c.at[previous];
+                const GenotypeRecord& cl = c.at[l];
+                const int from = cp.allele(side);
+                const int to = cl.allele(side);
+                const bool samePosition = ((from == gp.allele1) & (to == gl.allele1)) | ((from == gp.allele2) & (to == gl.allele2));
+                const int counted = cp.phased & cl.phased;
+                const int keeps = samePosition == storedEqual;
+                sameRank += counted & keeps;
+                differentRank += counted & (keeps ^ 1);
             }
             if (gl.phased && gl.homozygousTyped()) {
                 for (int state = 0; state < 2; ++state) {
@@ -301,12 +309,13 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
         int end = std::min(blockEnd, static_cast<int>(c->genotypes.size()));
         for (int l = blockFirst; l < end; ++l) {
             GenotypeRecord& g = c->genotypes[static_cast<std::size_t>(l)];
-            if (!g.phased || g.source(s) != -1) continue;
-            int allele = g.allele(s);
-            if (allele == P(l).allele1 && allele != P(l).allele2)
-                g.source(s) = 0;
-            else if (allele == P(l).allele2 && allele != P(l).allele1)
-                g.source(s) = 1;
+            const GenotypeRecord& p = P(l);
+            signed char& source = g.source(s);
+            const int allele = g.allele(s);
+            const bool open = g.phased & (source == -1);
+            const bool first = (allele == p.allele1) & (allele != p.allele2);
+            const bool second = (allele == p.allele2) & (allele != p.allele1);
+            source = open & first ? 0 : open & second ? 1 : source;
         }
     }
 
