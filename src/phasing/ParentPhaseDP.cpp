@@ -210,7 +210,8 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
                 const GenotypeRecord& cl = c.at[l];
                 const int from = cp.allele(side);
                 const int to = cl.allele(side);
-                const bool samePosition = ((from == gp.allele1) & (to == gl.allele1)) | ((from == gp.allele2) & (to == gl.allele2));
+                const bool samePosition =
+                    ((from == gp.allele1) & (to == gl.allele1)) | ((from == gp.allele2) & (to == gl.allele2));
                 const int counted = cp.phased & cl.phased;
                 const int keeps = samePosition == storedEqual;
                 sameRank += counted & keeps;
@@ -313,9 +314,9 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
             signed char& source = g.source(s);
             const int allele = g.allele(s);
             const bool open = g.phased & (source == -1);
-            const bool first = (allele == p.allele1) & (allele != p.allele2);
-            const bool second = (allele == p.allele2) & (allele != p.allele1);
-            source = open & first ? 0 : open & second ? 1 : source;
+            const bool fromFirst = (allele == p.allele1) & (allele != p.allele2);
+            const bool fromSecond = (allele == p.allele2) & (allele != p.allele1);
+            source = open & fromFirst ? 0 : open & fromSecond ? 1 : source;
         }
     }
 
