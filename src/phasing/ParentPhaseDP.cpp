@@ -316,7 +316,7 @@ bool phaseParentByDP(Pedigree& pedigree, PhaseIndex& index, int childId, int par
             const bool open = g.phased & (source == -1);
             const bool fromFirst = (allele == p.allele1) & (allele != p.allele2);
             const bool fromSecond = (allele == p.allele2) & (allele != p.allele1);
-            source = open & fromFirst ? 0 : open & fromSecond ? 1 : source;
+            source = (open & fromFirst) ? 0 : (open & fromSecond) ? 1 : source;
         }
     }
 
